@@ -1,0 +1,64 @@
+// Ostrel_Airspeed: a face and one needle that sweeps 663.75 degrees over
+// 0 to 410, the outer scale (50 to 200) on the first turn, the inner scale
+// (200 to 410) on the second, 0 to 50 squeezed into an unmarked arc.
+#include "gauge_frame.h"
+
+// The needle angle for an airspeed: clockwise degrees from 3 o'clock, not
+// reduced to one turn (146.25 to 810). The record keeps the host's value.
+double __stdcall AirspeedNeedleValue(ModuleVariable* variable) {
+  double v = variable->value;
+  if (v > 410.0) {
+    v = 410.0;
+  } else if (!(v >= 0.0)) {  // negatives and NaN
+    v = 0.0;
+  }
+  double r = 0.225 * v + 146.25;
+  if (v > 50.0) r = (v - 50.0) * 2.25 + 157.5;
+  if (v > 200.0) r = (v - 200.0) * 1.5 + 495.0;
+  return r;
+}
+
+extern "C" {
+
+char gauge_name[] = "Ostrel Airspeed Gauge";
+GaugeHeader gauge_header = FrameGaugeHeader(gauge_name, 276);
+
+FailureEntry AirspeedFailures[] = {
+    {.key = 6, .action = 1, .reserved = 0},
+    {.key = 3, .action = 1, .reserved = 0},
+    {.key = 0, .action = 0, .reserved = 0},
+};
+
+extern NeedleElement AirspeedNeedle;
+ElementHeader* AirspeedFaceChildren[] = {&AirspeedNeedle.head, nullptr};
+
+StaticImageElement AirspeedFace = {
+    .head = ElementHead(kStaticImageKind, 200, {0, 0}, {0, 0}, AirspeedFaceChildren,
+                        AirspeedFailures, 0x1),
+    .host_image = {},
+};
+
+NeedleElement AirspeedNeedle = {
+    .head = ElementHead(kNeedleKind, 300, {138, 138}, {54, 9}, nullptr, AirspeedFailures, 0x3),
+    .variable = HostVariable(61),
+    .value_callback = AirspeedNeedleValue,
+    .needle_host_words = {},
+    .needle_point = {179, 9},
+    .calibration = nullptr,
+    .calibration_count = 0,
+    .step_limit = 6,
+    .host_tail = {},
+};
+
+StaticImageElement* top_element = &AirspeedFace;
+
+MouseArea AirspeedMouseAreas[] = {
+    PlainMouseArea(kAreaParent),
+    PlainMouseArea(kAreaEndOfParent),
+    PlainMouseArea(kAreaEndOfList),
+};
+MouseArea* const gauge_mouse_areas = AirspeedMouseAreas;
+
+}  // extern "C"
+
+void BindGaugeVariables() {}

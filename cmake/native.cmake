@@ -1,0 +1,15 @@
+# The native build: stand-in host, artwork generator, tests and benchmarks.
+set(GAUGE_DIST_DIR "${CMAKE_SOURCE_DIR}/dist" CACHE PATH "Where the shipped modules are")
+set(GAUGE_MODULE_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/modules" CACHE PATH "The module build tree")
+add_compile_options(-Wall -Wextra)
+enable_testing()
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(UNICORN REQUIRED IMPORTED_TARGET unicorn)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+find_package(PNG REQUIRED)
+find_package(Freetype REQUIRED)
+find_package(Fontconfig REQUIRED)
+find_package(GTest REQUIRED)
+
+add_subdirectory(host)
