@@ -75,4 +75,48 @@ bool ReadBmpFile(const std::string& path, IndexedBitmap& out, std::string& error
   return DecodeDib(std::span(bytes).subspan(14), out, error);
 }
 
+bool WriteBmpFile(const std::string& path, const IndexedBitmap& bitmap, std::string& error) {
+  const size_t stride = (static_cast<size_t>(bitmap.width) + 3) & ~size_t{3};
+  const size_t pixel_bytes = stride * bitmap.height;
+  const size_t offset = 14 + kInfoHeaderSize + kPaletteSize;
+  std::vector<uint8_t> out;
+  out.reserve(offset + pixel_bytes);
+  auto put16 = [&](uint32_t v) { out.push_back(v & 0xFF); out.push_back(v >> 8 & 0xFF); };
+  auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+  out.push_back('B');
+  out.push_back('M');
+  put32(static_cast<uint32_t>(offset + pixel_bytes));
+  put32(0);
+  put32(static_cast<uint32_t>(offset));
+  put32(kInfoHeaderSize);
+  put32(bitmap.width);
+  put32(bitmap.height);  // positive: bottom-up
+  put16(1);
+  put16(8);
+  put32(0);  // BI_RGB
+  put32(static_cast<uint32_t>(pixel_bytes));
+  put32(2835);  // 72 dpi; carries no meaning
+  put32(2835);
+  put32(256);
+  put32(0);
+  for (const Rgb& c : bitmap.palette) {
+    out.push_back(c.b);
+    out.push_back(c.g);
+    out.push_back(c.r);
+    out.push_back(0);
+  }
+  for (int y = bitmap.height - 1; y >= 0; --y) {
+    const auto row = bitmap.pixels.begin() + static_cast<size_t>(y) * bitmap.width;
+    out.insert(out.end(), row, row + bitmap.width);
+    out.resize(out.size() + stride - bitmap.width, 0);
+  }
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  if (!file) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace gauge

@@ -37,4 +37,7 @@ bool DecodeDib(std::span<const uint8_t> dib, IndexedBitmap& out, std::string& er
 // Reads a .bmp file (14-byte file header, then a DIB).
 bool ReadBmpFile(const std::string& path, IndexedBitmap& out, std::string& error);
 
+// Writes `bitmap` as a .bmp file: 8-bit, bottom-up, 256 colours used.
+bool WriteBmpFile(const std::string& path, const IndexedBitmap& bitmap, std::string& error);
+
 }  // namespace gauge
