@@ -13,3 +13,4 @@ find_package(Fontconfig REQUIRED)
 find_package(GTest REQUIRED)
 
 add_subdirectory(host)
+add_subdirectory(tests)
