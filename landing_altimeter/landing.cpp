@@ -1,0 +1,159 @@
+// Tavoran_Landing: a landing altimeter in metres. One needle turn per
+// 1000 m, a digit drum that counts the thousands, a four-character readout
+// at 12 o'clock and a two-sided knob that sends one of two host events.
+#include <stdio.h>
+
+#include "gauge_frame.h"
+#include "host_services.h"
+
+namespace {
+
+// x truncated toward zero to a signed 64-bit integer, of which the low 32
+// bits count; a NaN, or a magnitude of 2^63 or more, gives 0.
+int32_t Whole(double x) {
+  if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(x > -kLimit && x < kLimit)) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(x)));
+}
+
+constexpr double kMetresPerFoot = 0.3048006096;  // the survey foot, 1200/3937
+constexpr double kDegreesPerMetre = 0.36;
+constexpr double kMetresPerDrumDegree = -55.555;  // one 18-degree digit step per 1000 m
+
+}  // namespace
+
+extern "C" {
+
+// Selects the unit of the altitude: exactly 2.0 means metres, anything else feet.
+ModuleVariable LandingUnits = HostVariable(335);
+
+// The altitude in whole metres as the needle last computed it; the drum
+// reads it. Signed, so heights below zero read below zero.
+int32_t altitude_metres = 0;
+
+extern StringElement LandingReadout;
+
+}  // extern "C"
+
+// The needle angle: 90 degrees (6 o'clock) at 0 m, 0.36 degrees per metre.
+double __stdcall LandingNeedleValue(ModuleVariable* variable) {
+  CallService<Service::ReadVariable>(&LandingUnits);
+  const double altitude = variable->value;
+  const int32_t metres = LandingUnits.value == 2.0 ? Whole(altitude) : Whole(altitude * kMetresPerFoot);
+  altitude_metres = metres;
+  return Whole(metres * kDegreesPerMetre + 90.0);
+}
+
+// The drum's turn in degrees; negative turns the ring clockwise.
+double __stdcall LandingDrumValue(ModuleVariable*) { return altitude_metres / kMetresPerDrumDegree; }
+
+// Writes the readout's text, right-aligned in four characters. The host's
+// buffer holds char_count + 1 bytes; values that need more characters show
+// the nearest value that fits.
+double __stdcall LandingReadoutValue(ModuleVariable* variable) {
+  char* const text = LandingReadout.text;
+  if (text != nullptr) {
+    const double value = variable->value;
+    const int32_t shown = value >= 10000.0 ? 9999 : value <= -1000.0 ? -999 : Whole(value);
+    snprintf(text, LandingReadout.char_count + 1, "%4d", static_cast<int>(shown));
+  }
+  return variable->value;
+}
+
+double __stdcall LandingPassValue(ModuleVariable* variable) { return variable->value; }
+
+double __stdcall LandingPassReal(double value) { return value; }
+
+uint32_t __stdcall LandingKnobLeft(uint32_t, uint32_t) {
+  CallService<Service::SendEvent>(0x1015Cu, 0u);
+  return 1;
+}
+
+uint32_t __stdcall LandingKnobRight(uint32_t, uint32_t) {
+  CallService<Service::SendEvent>(0x1015Bu, 0u);
+  return 1;
+}
+
+void BindGaugeVariables() { CallService<Service::BindVariable>(&LandingUnits); }
+
+extern "C" {
+
+char gauge_name[] = "Tavoran_Landing";
+GaugeHeader gauge_header = FrameGaugeHeader(gauge_name, 100);
+
+FailureEntry LandingFailures[] = {
+    {.key = 1, .action = 2, .reserved = 0},
+    {.key = 0, .action = 0, .reserved = 0},
+};
+
+extern SpriteElement LandingDrum;
+extern NeedleElement LandingNeedle;
+ElementHeader* LandingFaceChildren[] = {&LandingDrum.head, nullptr};
+ElementHeader* LandingDrumChildren[] = {&LandingReadout.head, nullptr};
+ElementHeader* LandingReadoutChildren[] = {&LandingNeedle.head, nullptr};
+
+StaticImageElement LandingFace = {
+    .head = ElementHead(kStaticImageKind, 255, {0, 0}, {0, 0}, LandingFaceChildren, LandingFailures,
+                        0x1),
+    .host_image = {},
+};
+
+SpriteElement LandingDrum = {
+    .head = ElementHead(kSpriteKind, 12288, {20, 0}, {149, 129}, LandingDrumChildren,
+                        LandingFailures, 0x1),
+    .variables = {HostVariable(0), HostVariable(0), HostVariable(0)},
+    .host_values = {},
+    .value_callback = LandingDrumValue,
+    .factor = 1.0,
+    .factor_pair = {1.0f, 1.0f},
+    .host_tail = {},
+};
+
+StringElement LandingReadout = {
+    .head = ElementHead(kStringKind, -1, {115, 50}, {0, 0}, LandingReadoutChildren, LandingFailures,
+                        0x4),
+    .variables = {HostVariable(75), HostVariable(0), HostVariable(0)},
+    .host_values = {},
+    .value_callbacks = {LandingReadoutValue, LandingPassValue, LandingPassValue},
+    .real_function = LandingPassReal,
+    .text = nullptr,
+    .reserved = 0,
+    .text_size = {.width = 60, .height = 27},
+    .reserved_box = {},
+    .text_colour = 0x00CDCDCD,
+    .reserved_colours = {},
+    .font_face = "Courier New",
+    .font_weight = 400,      // FW_NORMAL
+    .font_charset = 1,       // DEFAULT_CHARSET
+    .text_format = 0x25,     // DT_CENTER | DT_VCENTER | DT_SINGLELINE
+    .char_count = 4,
+    .host_tail = {},
+};
+
+NeedleElement LandingNeedle = {
+    .head = ElementHead(kNeedleKind, 8192, {150, 145}, {52, 18}, nullptr, LandingFailures, 0x3),
+    .variable = HostVariable(74),
+    .value_callback = LandingNeedleValue,
+    .needle_host_words = {},
+    .needle_point = {15, 15},
+    .calibration = nullptr,
+    .calibration_count = 0,
+    .step_limit = 90,
+    .host_tail = {},
+};
+
+StaticImageElement* top_element = &LandingFace;
+
+MouseArea LandingMouseAreas[] = {
+    PlainMouseArea(kAreaParent),
+    {.area_type = kAreaChild, .box = {110, 280, 30, 50}, .cursor = 2, .help_code = 0,
+     .area_flags = 0x20200000, .event_code = 0, .function = LandingKnobLeft, .extra = 0},
+    {.area_type = kAreaChild, .box = {145, 280, 30, 50}, .cursor = 1, .help_code = 0,
+     .area_flags = 0x20200000, .event_code = 0, .function = LandingKnobRight, .extra = 0},
+    PlainMouseArea(kAreaEndOfParent),
+    PlainMouseArea(kAreaEndOfList),
+};
+MouseArea* const gauge_mouse_areas = LandingMouseAreas;
+
+}  // extern "C"
