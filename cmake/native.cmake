@@ -13,4 +13,5 @@ find_package(Fontconfig REQUIRED)
 find_package(GTest REQUIRED)
 
 add_subdirectory(host)
+add_subdirectory(tools/artwork)
 add_subdirectory(tests)

@@ -1,0 +1,143 @@
+// Ostrel_Airspeed: face 200 (276 x 276) and needle 300 (179 x 19).
+//
+// The needle turns about face pixel (138, 138), so that pixel is the dial's
+// centre: the disc of radius 138 reaches pixel 0 on the left and top and
+// pixel 275 on the right and bottom. Every mark for a value v stands on the
+// ray at ScaleAngle(v), the angle the needle function returns.
+#include <cmath>
+#include <string>
+
+#include "artwork.h"
+
+namespace gauge::art {
+namespace {
+
+constexpr Colour kGround{8, 8, 8};
+constexpr Colour kCream{221, 217, 200};
+constexpr Colour kRed{128, 0, 0};
+constexpr Point kCentre{138, 138};
+constexpr int kFaceSize = 276;
+constexpr double kDialRadius = 138;
+
+// Degrees clockwise from 3 o'clock, modulo 360, for airspeed v in 0..410.
+double ScaleAngle(double v) {
+  double r = 0.225 * v + 146.25;
+  if (v > 50) r = (v - 50) * 2.25 + 157.5;
+  if (v > 200) r = (v - 200) * 1.5 + 495;
+  return std::fmod(r, 360.0);
+}
+
+// Outer scale: ticks for 50..200, all ending at radius 136.
+constexpr double kOuterTickEnd = 136;
+
+void DrawOuterTick(Canvas& c, int v) {
+  const double a = ScaleAngle(v);
+  if (v % 20 == 0) {
+    c.RadialTick(kCentre, a, v == 180 ? 126 : 120, kOuterTickEnd, 5.5, kCream);
+  } else if (v % 10 == 0) {
+    c.RadialTick(kCentre, a, 120, kOuterTickEnd, 3.5, kCream);
+  } else if (v % 5 == 0) {
+    constexpr double kDotRadius = 2.3;
+    c.RadialTick(kCentre, a, 118 + kDotRadius, kOuterTickEnd, 2, kCream);
+    c.Disc(Polar(kCentre, 118 + kDotRadius, a), kDotRadius, kCream);
+  } else {
+    c.RadialTick(kCentre, a, 124, kOuterTickEnd, 2, kCream);
+  }
+}
+
+// An upright label centred on the ray at `angle`, as far out as its box
+// allows without reaching radius `clear`, within [min_radius, max_radius].
+void DrawLabel(Canvas& c, const std::string& text, double angle, const TextStyle& style, double clear,
+               double min_radius, double max_radius) {
+  const Point size = c.TextSize(text, style);
+  const double rad = angle * M_PI / 180;
+  const double reach = std::abs(std::cos(rad)) * size.x / 2 + std::abs(std::sin(rad)) * size.y / 2;
+  const double radius = std::fmin(max_radius, std::fmax(min_radius, clear - reach));
+  c.Text(text, Polar(kCentre, radius, angle), style, kCream);
+}
+
+void DrawOuterScale(Canvas& c, const Font& font) {
+  for (int v = 50; v <= 200; ++v) DrawOuterTick(c, v);
+  const TextStyle large{&font, 24, 0.8}, small{&font, 14, 0.8};
+  for (int v = 60; v <= 200; v += 20) {
+    const double angle = ScaleAngle(v) - (v == 200 ? 4 : 0);  // "20" stays inside the scale's end
+    DrawLabel(c, std::to_string(v / 10), angle, large, 116, 100, 106);
+  }
+  for (int v = 50; v <= 190; v += 20) DrawLabel(c, std::to_string(v / 10 % 10), ScaleAngle(v), small, 116, 108, 110);
+}
+
+// Inner scale: an arc at radius 75 from 200 (135 degrees) round to 410
+// (90 degrees), ticks on its inner side every 5, labels every 30.
+void DrawInnerScale(Canvas& c, const Font& font) {
+  constexpr double kArcRadius = 75, kArcWidth = 3;
+  c.Arc(kCentre, kArcRadius, ScaleAngle(200), ScaleAngle(410), kArcWidth, kCream);
+  for (int v = 200; v <= 410; v += 5) {
+    const bool major = v % 10 == 0;
+    c.RadialTick(kCentre, ScaleAngle(v), major ? 66 : 70, kArcRadius + kArcWidth / 2, major ? 2.5 : 2, kCream);
+  }
+  const TextStyle style{&font, 16, 0.8};
+  for (int v = 200; v <= 380; v += 30) {
+    const double angle = ScaleAngle(v) - (v == 200 ? 7 : 0);
+    DrawLabel(c, std::to_string(v / 10), angle, style, 63, 48, 55);
+  }
+}
+
+IndexedBitmap DrawFace() {
+  const Font numerals = LoadFontOrDie("DejaVu Sans:style=Bold");
+  Canvas c(kFaceSize, kFaceSize);
+  c.Fill(kGround);
+  DrawOuterScale(c, numerals);
+  DrawInnerScale(c, numerals);
+  c.Disc(Polar(kCentre, 122, 90), 4.5, kRed);
+
+  Palette palette;
+  palette.AddRamp(kGround, kCream, 180);
+  palette.AddRamp(kGround, kRed, 40);
+  palette.AddRamp(kRed, kCream, 35);
+  return Quantise(c.Render(), palette, OutsideDisc(kFaceSize, kFaceSize, kCentre, kDialRadius));
+}
+
+// Needle: pivot (54, 9), tip pixel (178, 9), tail disc at (9, 9).
+IndexedBitmap DrawNeedle() {
+  constexpr Colour kOutline{128, 128, 128}, kPivotRing{64, 64, 64};
+  constexpr Point kPivot{54, 9}, kTail{9, 9};
+  constexpr double kDiscRadius = 9.5, kOutlineWidth = 1.2;
+  constexpr double kBladeStart = 69.5, kTaperStart = 161, kPoint = 179, kHalfHeight = 5;
+  Canvas c(179, 19);
+  cairo_t* cr = c.cairo();
+
+  // The dark body (tail disc, shaft, pivot disc), drawn as an outline-coloured
+  // silhouette with the body inset by the outline's width on top of it.
+  auto body = [&](double inset, Colour colour) {
+    c.Disc(kTail, kDiscRadius - inset, colour);
+    c.Disc(kPivot, kDiscRadius - inset, colour);
+    cairo_set_source_rgb(cr, colour.r / 255, colour.g / 255, colour.b / 255);
+    cairo_rectangle(cr, kTail.x, kTail.y - kHalfHeight - 0.5 + inset, kBladeStart - kTail.x,
+                    2 * (kHalfHeight + 0.5 - inset));
+    cairo_fill(cr);
+  };
+  body(0, kOutline);
+  body(kOutlineWidth, kGround);
+  c.Ring(kPivot, 2.5, 1, kPivotRing);
+
+  cairo_set_source_rgb(cr, kCream.r / 255, kCream.g / 255, kCream.b / 255);
+  cairo_move_to(cr, kBladeStart, kPivot.y - kHalfHeight);
+  cairo_line_to(cr, kTaperStart, kPivot.y - kHalfHeight);
+  cairo_line_to(cr, kPoint, kPivot.y);
+  cairo_line_to(cr, kTaperStart, kPivot.y + kHalfHeight);
+  cairo_line_to(cr, kBladeStart, kPivot.y + kHalfHeight);
+  cairo_close_path(cr);
+  cairo_fill(cr);
+
+  Palette palette;
+  palette.AddRamp(kGround, kCream, 160);
+  palette.AddRamp(kGround, kOutline, 95);
+  const Rendering r = c.Render();
+  return Quantise(r, palette, AroundShape(r));
+}
+
+const Registration face{"airspeed", "face", "airspeed/art/face.bmp", DrawFace};
+const Registration needle{"airspeed", "needle", "airspeed/art/needle.bmp", DrawNeedle};
+
+}  // namespace
+}  // namespace gauge::art
