@@ -13,5 +13,6 @@ find_package(Fontconfig REQUIRED)
 find_package(GTest REQUIRED)
 
 add_subdirectory(host)
+add_subdirectory(host/render)
 add_subdirectory(tools/artwork)
 add_subdirectory(tests)

@@ -1,0 +1,56 @@
+#include "annotate.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gauge::render {
+namespace {
+
+constexpr Rgba kOutline = Opaque(0, 255, 255);
+constexpr Rgba kSheetGround = Opaque(48, 52, 60);
+constexpr Rgba kCaption = Opaque(240, 240, 240);
+constexpr int kLabelSize = 12;
+constexpr int kCaptionSize = 16;
+constexpr int kGap = 12;
+
+}  // namespace
+
+void DrawAreaOutlines(Canvas& canvas, std::span<const AreaOutline> areas, double scale, TextRenderer& text) {
+  const int line = std::max(1, static_cast<int>(std::lround(scale)));
+  for (const AreaOutline& area : areas) {
+    const int x = static_cast<int>(std::lround(area.x * scale));
+    const int y = static_cast<int>(std::lround(area.y * scale));
+    const int w = static_cast<int>(std::lround(area.width * scale));
+    const int h = static_cast<int>(std::lround(area.height * scale));
+    canvas.FillRect(x, y, w, line, kOutline);
+    canvas.FillRect(x, y + h - line, w, line, kOutline);
+    canvas.FillRect(x, y, line, h, kOutline);
+    canvas.FillRect(x + w - line, y, line, h, kOutline);
+    const int label_y = y >= kLabelSize + 4 ? y - kLabelSize - 3 : y + h + 2;
+    text.DrawLabel(canvas, "cursor " + std::to_string(area.cursor), x, label_y, kLabelSize, kOutline);
+  }
+}
+
+Canvas ContactSheet(std::span<const Canvas> frames, std::span<const std::string> captions, TextRenderer& text) {
+  if (frames.empty()) return Canvas();
+  const int count = static_cast<int>(frames.size());
+  const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
+  const int rows = (count + columns - 1) / columns;
+  const int cell_w = frames[0].width + kGap;
+  const int cell_h = frames[0].height + kCaptionSize + 2 * kGap;
+  Canvas sheet(columns * cell_w + kGap, rows * cell_h + kGap);
+  sheet.Fill(kSheetGround);
+  for (int i = 0; i < count; ++i) {
+    const int x = kGap + (i % columns) * cell_w;
+    const int y = kGap + (i / columns) * cell_h;
+    sheet.Blit(frames[i], x, y);
+    if (i < static_cast<int>(captions.size())) {
+      const int width = text.LabelWidth(captions[i], kCaptionSize);
+      text.DrawLabel(sheet, captions[i], x + (frames[i].width - width) / 2, y + frames[i].height + kGap / 2,
+                     kCaptionSize, kCaption);
+    }
+  }
+  return sheet;
+}
+
+}  // namespace gauge::render

@@ -1,0 +1,58 @@
+#include "scene.h"
+
+#include <cmath>
+
+namespace gauge::render {
+namespace {
+
+double DirectionDegrees(Point from, Point to) {
+  const double degrees = std::atan2(to.y - from.y, to.x - from.x) * (180.0 / M_PI);
+  return degrees < 0 ? degrees + 360.0 : degrees;
+}
+
+}  // namespace
+
+double CalibratedNeedleAngle(Point position, std::span<const CalibrationPoint> table, double value) {
+  if (table.empty()) return 0;
+  if (!(value > table.front().value)) return DirectionDegrees(position, table.front().point);
+  if (value >= table.back().value) return DirectionDegrees(position, table.back().point);
+  size_t upper = 1;
+  while (table[upper].value < value) ++upper;
+  const CalibrationPoint& a = table[upper - 1];
+  const CalibrationPoint& b = table[upper];
+  const double from = DirectionDegrees(position, a.point);
+  double sweep = DirectionDegrees(position, b.point) - from;
+  if (sweep > 180) sweep -= 360;
+  if (sweep < -180) sweep += 360;
+  const double angle = from + sweep * (value - a.value) / (b.value - a.value);
+  return angle < 0 ? angle + 360 : angle;
+}
+
+bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::string& error) {
+  const int width = static_cast<int>(std::lround(scene.width * scale));
+  const int height = static_cast<int>(std::lround(scene.height * scale));
+  if (canvas.width != width || canvas.height != height) canvas = Canvas(width, height);
+  else canvas.Fill(Rgba{0, 0, 0, 0});
+
+  for (const DrawItem& item : scene.items) {
+    if (const auto* image = std::get_if<ImageItem>(&item)) {
+      DrawBitmap(canvas, *image->bitmap, PlaceTurned(image->position, image->origin, image->angle, scale));
+    } else if (const auto* sprite = std::get_if<SpriteItem>(&item)) {
+      // The bitmap pixel under gauge point `origin` is origin - position.
+      const Point pivot{sprite->origin.x - sprite->position.x, sprite->origin.y - sprite->position.y};
+      const Placement placement = PlaceTurned(sprite->origin, pivot, -sprite->turn, scale);
+      if (sprite->window) {
+        const Window window{sprite->window, PlaceTurned(sprite->position, Point{}, 0, scale),
+                            DominantIndex(*sprite->window)};
+        DrawBitmap(canvas, *sprite->bitmap, placement, &window);
+      } else {
+        DrawBitmap(canvas, *sprite->bitmap, placement);
+      }
+    } else if (!text_.DrawInBox(canvas, std::get<TextItem>(item), scale, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace gauge::render
