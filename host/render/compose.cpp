@@ -98,9 +98,10 @@ Placement PlaceTurned(Point anchor, Point pivot, double clockwise_degrees, doubl
   return p;
 }
 
-uint8_t DominantIndex(const IndexedBitmap& bitmap) {
+uint8_t SurroundIndex(const IndexedBitmap& window) {
   std::array<size_t, 256> counts{};
-  for (const uint8_t index : bitmap.pixels) ++counts[index];
+  for (int x = 0; x < window.width; ++x) ++counts[window.at(x, 0)], ++counts[window.at(x, window.height - 1)];
+  for (int y = 0; y < window.height; ++y) ++counts[window.at(0, y)], ++counts[window.at(window.width - 1, y)];
   return static_cast<uint8_t>(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 

@@ -27,15 +27,17 @@ struct Placement {
 Placement PlaceTurned(Point anchor, Point pivot, double clockwise_degrees, double scale);
 
 // A bitmap that limits another to the parts where it shows its opening: every
-// pixel whose index differs from `surround`.
+// pixel whose index differs from `surround`, the index that frames it.
 struct Window {
   const IndexedBitmap* bitmap = nullptr;
   Placement placement;
   uint8_t surround = 0;
 };
 
-// The most frequent palette index of a bitmap (a window's surround).
-uint8_t DominantIndex(const IndexedBitmap& bitmap);
+// The surround of a window bitmap: the most frequent index along its edges.
+// A window is a mask around an opening, so its edges are mask; counting the
+// whole picture instead would take a large opening for the mask.
+uint8_t SurroundIndex(const IndexedBitmap& window);
 
 // Draws `bitmap` over the canvas; with a window, only through its opening.
 void DrawBitmap(Canvas& canvas, const IndexedBitmap& bitmap, const Placement& placement,

@@ -43,7 +43,7 @@ bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::str
       const Placement placement = PlaceTurned(sprite->origin, pivot, -sprite->turn, scale);
       if (sprite->window) {
         const Window window{sprite->window, PlaceTurned(sprite->position, Point{}, 0, scale),
-                            DominantIndex(*sprite->window)};
+                            SurroundIndex(*sprite->window)};
         DrawBitmap(canvas, *sprite->bitmap, placement, &window);
       } else {
         DrawBitmap(canvas, *sprite->bitmap, placement);

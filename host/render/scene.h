@@ -28,8 +28,8 @@ struct ImageItem {
 // about gauge point `origin` by `turn` degrees, positive counter-clockwise on
 // screen. With a window, which has the sprite's size and shares its
 // top-left corner (it does not turn), the sprite shows only through the
-// window's opening: the pixels whose index differs from the window's most
-// frequent one.
+// window's opening: the pixels whose index differs from the one that fills
+// the window's edges.
 struct SpriteItem {
   const IndexedBitmap* bitmap = nullptr;
   Point position;
