@@ -67,7 +67,7 @@ constexpr Subdivision kSubdivisions[] = {
 };
 
 constexpr double kLabelledInner = 105, kLabelledOuter = 118, kLabelledWidth = 3;
-constexpr double kPlainInner = 106, kPlainOuter = 116, kPlainWidth = 2;
+constexpr double kPlainInner = 105, kPlainOuter = 116, kPlainWidth = 2;
 
 void DrawScale(Canvas& c, const Font& numerals) {
   for (const LabelledMark& m : kLabelled)
@@ -152,9 +152,12 @@ void DrawCase(Canvas& c) {
   cairo_pattern_add_color_stop_rgb(light, 1, kCaseDark.r / 255, kCaseDark.g / 255, kCaseDark.b / 255);
   cairo_set_source(cr, light);
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-  cairo_fill(cr);
-  cairo_pattern_destroy(light);
+  cairo_save(cr);
+  cairo_fill_preserve(cr);
+  cairo_clip(cr);
   c.Ring(kCentre, kDialRadius + 1, 2.5, kCaseDark);  // the dial's shadow on the case
+  cairo_restore(cr);
+  cairo_pattern_destroy(light);
 }
 
 void DrawScrew(Canvas& c, Point p, double slot_degrees) {
