@@ -45,14 +45,19 @@ void DrawOuterTick(Canvas& c, int v) {
   }
 }
 
-// An upright label centred on the ray at `angle`, as far out as its box
-// allows without reaching radius `clear`, within [min_radius, max_radius].
-void DrawLabel(Canvas& c, const std::string& text, double angle, const TextStyle& style, double clear,
-               double min_radius, double max_radius) {
+// An upright label centred on the ray at `angle`, its box kept between the
+// radii `clear_in` and `clear_out` where it can, the centre within
+// [min_radius, max_radius]; when the box does not fit, `clear_in` wins.
+struct LabelRing {
+  double clear_in, clear_out, min_radius, max_radius;
+};
+
+void DrawLabel(Canvas& c, const std::string& text, double angle, const TextStyle& style, const LabelRing& ring) {
   const Point size = c.TextSize(text, style);
   const double rad = angle * M_PI / 180;
   const double reach = std::abs(std::cos(rad)) * size.x / 2 + std::abs(std::sin(rad)) * size.y / 2;
-  const double radius = std::fmin(max_radius, std::fmax(min_radius, clear - reach));
+  double radius = std::fmin(ring.max_radius, std::fmax(ring.min_radius, ring.clear_out - reach));
+  radius = std::fmin(ring.max_radius, std::fmax(radius, ring.clear_in + reach));
   c.Text(text, Polar(kCentre, radius, angle), style, kCream);
 }
 
@@ -61,9 +66,9 @@ void DrawOuterScale(Canvas& c, const Font& font) {
   const TextStyle large{&font, 24, 0.8}, small{&font, 14, 0.8};
   for (int v = 60; v <= 200; v += 20) {
     const double angle = ScaleAngle(v) - (v == 200 ? 4 : 0);  // "20" stays inside the scale's end
-    DrawLabel(c, std::to_string(v / 10), angle, large, 116, 100, 106);
+    DrawLabel(c, std::to_string(v / 10), angle, large, {0, 116, 100, 106});
   }
-  for (int v = 50; v <= 190; v += 20) DrawLabel(c, std::to_string(v / 10 % 10), ScaleAngle(v), small, 116, 108, 110);
+  for (int v = 50; v <= 190; v += 20) DrawLabel(c, std::to_string(v / 10 % 10), ScaleAngle(v), small, {0, 116, 108, 110});
 }
 
 // Inner scale: an arc at radius 75 from 200 (135 degrees) round to 410
@@ -75,10 +80,10 @@ void DrawInnerScale(Canvas& c, const Font& font) {
     const bool major = v % 10 == 0;
     c.RadialTick(kCentre, ScaleAngle(v), major ? 66 : 70, kArcRadius + kArcWidth / 2, major ? 2.5 : 2, kCream);
   }
-  const TextStyle style{&font, 16, 0.8};
+  const TextStyle style{&font, 16, 0.72};
   for (int v = 200; v <= 380; v += 30) {
     const double angle = ScaleAngle(v) - (v == 200 ? 7 : 0);
-    DrawLabel(c, std::to_string(v / 10), angle, style, 63, 48, 55);
+    DrawLabel(c, std::to_string(v / 10), angle, style, {39.5, 63.5, 48, 55});
   }
 }
 
@@ -112,8 +117,7 @@ IndexedBitmap DrawNeedle() {
     c.Disc(kTail, kDiscRadius - inset, colour);
     c.Disc(kPivot, kDiscRadius - inset, colour);
     cairo_set_source_rgb(cr, colour.r / 255, colour.g / 255, colour.b / 255);
-    cairo_rectangle(cr, kTail.x, kTail.y - kHalfHeight - 0.5 + inset, kBladeStart - kTail.x,
-                    2 * (kHalfHeight + 0.5 - inset));
+    cairo_rectangle(cr, kTail.x, kTail.y - kHalfHeight + inset, kBladeStart - kTail.x, 2 * (kHalfHeight - inset));
     cairo_fill(cr);
   };
   body(0, kOutline);
