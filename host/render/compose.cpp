@@ -7,8 +7,10 @@
 namespace gauge::render {
 namespace {
 
-// Sine and cosine of an angle in degrees, exact for whole quarter turns.
+// Sine and cosine of an angle in degrees, exact for whole quarter turns. An
+// angle that is not a number, or infinite, has no direction: it counts as 0.
 void TurnOf(double degrees, double& sine, double& cosine) {
+  if (!std::isfinite(degrees)) degrees = 0;
   double reduced = std::fmod(degrees, 360.0);
   if (reduced < 0) reduced += 360.0;
   if (reduced == 0.0 || reduced == 90.0 || reduced == 180.0 || reduced == 270.0) {
