@@ -5,6 +5,7 @@
 // pixel 275 on the right and bottom. Every mark for a value v stands on the
 // ray at ScaleAngle(v), the angle the needle function returns.
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "artwork.h"
@@ -54,7 +55,7 @@ struct LabelRing {
 
 void DrawLabel(Canvas& c, const std::string& text, double angle, const TextStyle& style, const LabelRing& ring) {
   const Point size = c.TextSize(text, style);
-  const double rad = angle * M_PI / 180;
+  const double rad = angle * std::numbers::pi / 180;
   const double reach = std::abs(std::cos(rad)) * size.x / 2 + std::abs(std::sin(rad)) * size.y / 2;
   double radius = std::fmin(ring.max_radius, std::fmax(ring.min_radius, ring.clear_out - reach));
   radius = std::fmin(ring.max_radius, std::fmax(radius, ring.clear_in + reach));
@@ -109,29 +110,23 @@ IndexedBitmap DrawNeedle() {
   constexpr double kDiscRadius = 9.5, kOutlineWidth = 1.2;
   constexpr double kBladeStart = 69.5, kTaperStart = 161, kPoint = 179, kHalfHeight = 5;
   Canvas c(179, 19);
-  cairo_t* cr = c.cairo();
-
-  // The dark body (tail disc, shaft, pivot disc), drawn as an outline-coloured
-  // silhouette with the body inset by the outline's width on top of it.
+  // The dark body (tail disc, shaft, pivot disc): an outline-coloured
+  // silhouette, then the body inset by the outline's width on top of it.
   auto body = [&](double inset, Colour colour) {
+    const double top = kPivot.y - kHalfHeight + inset, bottom = kPivot.y + kHalfHeight - inset;
     c.Disc(kTail, kDiscRadius - inset, colour);
     c.Disc(kPivot, kDiscRadius - inset, colour);
-    cairo_set_source_rgb(cr, colour.r / 255, colour.g / 255, colour.b / 255);
-    cairo_rectangle(cr, kTail.x, kTail.y - kHalfHeight + inset, kBladeStart - kTail.x, 2 * (kHalfHeight - inset));
-    cairo_fill(cr);
+    c.Polygon({{kTail.x, top}, {kBladeStart, top}, {kBladeStart, bottom}, {kTail.x, bottom}}, colour);
   };
   body(0, kOutline);
   body(kOutlineWidth, kGround);
   c.Ring(kPivot, 2.5, 1, kPivotRing);
-
-  cairo_set_source_rgb(cr, kCream.r / 255, kCream.g / 255, kCream.b / 255);
-  cairo_move_to(cr, kBladeStart, kPivot.y - kHalfHeight);
-  cairo_line_to(cr, kTaperStart, kPivot.y - kHalfHeight);
-  cairo_line_to(cr, kPoint, kPivot.y);
-  cairo_line_to(cr, kTaperStart, kPivot.y + kHalfHeight);
-  cairo_line_to(cr, kBladeStart, kPivot.y + kHalfHeight);
-  cairo_close_path(cr);
-  cairo_fill(cr);
+  c.Polygon({{kBladeStart, kPivot.y - kHalfHeight},
+             {kTaperStart, kPivot.y - kHalfHeight},
+             {kPoint, kPivot.y},
+             {kTaperStart, kPivot.y + kHalfHeight},
+             {kBladeStart, kPivot.y + kHalfHeight}},
+            kCream);
 
   Palette palette;
   palette.AddRamp(kGround, kCream, 160);

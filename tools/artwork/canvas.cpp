@@ -93,6 +93,14 @@ void Canvas::Disc(Point centre, double radius, Colour c) {
   cairo_fill(cr_);
 }
 
+void Canvas::Polygon(const std::vector<Point>& corners, Colour c) {
+  SetColour(c);
+  cairo_new_path(cr_);
+  for (const Point& p : corners) cairo_line_to(cr_, p.x, p.y);
+  cairo_close_path(cr_);
+  cairo_fill(cr_);
+}
+
 void Canvas::Ring(Point centre, double radius, double line_width, Colour c) {
   Arc(centre, radius, 0, 360, line_width, c);
 }

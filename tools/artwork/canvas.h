@@ -73,6 +73,8 @@ class Canvas {
 
   void Fill(Colour c);                                  // the whole canvas
   void Disc(Point centre, double radius, Colour c);
+  // A filled polygon through `corners`, closed back to the first.
+  void Polygon(const std::vector<Point>& corners, Colour c);
   void Ring(Point centre, double radius, double line_width, Colour c);
   // Circular arc from `from_deg` clockwise to `to_deg` (wrapping past 360).
   void Arc(Point centre, double radius, double from_deg, double to_deg, double line_width, Colour c);
