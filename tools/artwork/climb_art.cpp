@@ -34,6 +34,10 @@ constexpr Colour kScrewLight{206, 206, 200};
 
 void SetSource(cairo_t* cr, Colour c) { cairo_set_source_rgb(cr, c.r / 255, c.g / 255, c.b / 255); }
 
+void AddStop(cairo_pattern_t* gradient, double offset, Colour c) {
+  cairo_pattern_add_color_stop_rgb(gradient, offset, c.r / 255, c.g / 255, c.b / 255);
+}
+
 // Degrees clockwise from 3 o'clock, 0 to 360, of `p` seen from the centre.
 double DirectionOf(Point p) {
   const double d = std::atan2(p.y - kCentre.y, p.x - kCentre.x) * 180 / std::numbers::pi;
@@ -147,9 +151,9 @@ void DrawCase(Canvas& c) {
   for (const Point& p : kScrews) CornerPath(cr, p);
   LobePath(cr);
   cairo_pattern_t* light = cairo_pattern_create_linear(0, 0, kFaceWidth, kFaceHeight);
-  cairo_pattern_add_color_stop_rgb(light, 0, kCaseLight.r / 255, kCaseLight.g / 255, kCaseLight.b / 255);
-  cairo_pattern_add_color_stop_rgb(light, 0.5, kCase.r / 255, kCase.g / 255, kCase.b / 255);
-  cairo_pattern_add_color_stop_rgb(light, 1, kCaseDark.r / 255, kCaseDark.g / 255, kCaseDark.b / 255);
+  AddStop(light, 0, kCaseLight);
+  AddStop(light, 0.5, kCase);
+  AddStop(light, 1, kCaseDark);
   cairo_set_source(cr, light);
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
   cairo_save(cr);
@@ -163,8 +167,8 @@ void DrawCase(Canvas& c) {
 void DrawScrew(Canvas& c, Point p, double slot_degrees) {
   cairo_t* cr = c.cairo();
   cairo_pattern_t* dome = cairo_pattern_create_radial(p.x - 2.5, p.y - 2.5, 0.5, p.x, p.y, kScrewRadius);
-  cairo_pattern_add_color_stop_rgb(dome, 0, kScrewLight.r / 255, kScrewLight.g / 255, kScrewLight.b / 255);
-  cairo_pattern_add_color_stop_rgb(dome, 1, kScrewDark.r / 255, kScrewDark.g / 255, kScrewDark.b / 255);
+  AddStop(dome, 0, kScrewLight);
+  AddStop(dome, 1, kScrewDark);
   cairo_new_path(cr);
   cairo_arc(cr, p.x, p.y, kScrewRadius, 0, 2 * std::numbers::pi);
   cairo_set_source(cr, dome);
@@ -247,9 +251,9 @@ void DrawWear(Canvas& c) {
   cairo_scale(cr, 1.0 / kScale, 1.0 / kScale);
   cairo_pattern_t* bronze = cairo_pattern_create_radial(kCentre.x * kScale, kCentre.y * kScale, 120 * kScale,
                                                         kCentre.x * kScale, kCentre.y * kScale, 148 * kScale);
-  cairo_pattern_add_color_stop_rgb(bronze, 0, kBronze.r / 255, kBronze.g / 255, kBronze.b / 255);
-  cairo_pattern_add_color_stop_rgb(bronze, 0.6, kBronzeLight.r / 255, kBronzeLight.g / 255, kBronzeLight.b / 255);
-  cairo_pattern_add_color_stop_rgb(bronze, 1, kBronze.r / 255, kBronze.g / 255, kBronze.b / 255);
+  AddStop(bronze, 0, kBronze);
+  AddStop(bronze, 0.6, kBronzeLight);
+  AddStop(bronze, 1, kBronze);
   cairo_set_source(cr, bronze);
   cairo_mask_surface(cr, mask, 0, 0);
   cairo_pattern_destroy(bronze);
@@ -293,22 +297,15 @@ IndexedBitmap DrawNeedle() {
   constexpr double kTop = 8 - 0.5, kBottom = 14 + 0.5, kShaftEnd = 35 + 0.5;
   // Blade outline as pixel edges: rows 8 and 14 end at x 97, rows 9 and 13
   // at 104, rows 10 to 12 at 106.
-  constexpr Point kBladeOutline[] = {
-      {kShaftEnd, kTop}, {97.5, kTop},     {97.5, 8.5},  {104.5, 8.5},   {104.5, 9.5},  {106.5, 9.5},
-      {106.5, 12.5},     {104.5, 12.5},    {104.5, 13.5}, {97.5, 13.5},  {97.5, kBottom}, {kShaftEnd, kBottom},
+  const std::vector<Point> blade = {
+      {kShaftEnd, kTop}, {97.5, kTop},  {97.5, 8.5},   {104.5, 8.5}, {104.5, 9.5},    {106.5, 9.5},
+      {106.5, 12.5},     {104.5, 12.5}, {104.5, 13.5}, {97.5, 13.5}, {97.5, kBottom}, {kShaftEnd, kBottom},
   };
   Canvas c(107, 23);
-  cairo_t* cr = c.cairo();
   c.Disc(kPivot, 11.5, kHubOuter);
-  SetSource(cr, kHubInner);
-  cairo_rectangle(cr, kPivot.x, kTop, kShaftEnd - kPivot.x, kBottom - kTop);
-  cairo_fill(cr);
+  c.Polygon({{kPivot.x, kTop}, {kShaftEnd, kTop}, {kShaftEnd, kBottom}, {kPivot.x, kBottom}}, kHubInner);
   c.Disc(kPivot, 7, kHubInner);
-  cairo_new_path(cr);
-  for (const Point& p : kBladeOutline) cairo_line_to(cr, p.x, p.y);
-  cairo_close_path(cr);
-  SetSource(cr, kBlade);
-  cairo_fill(cr);
+  c.Polygon(blade, kBlade);
 
   Palette palette;
   palette.AddRamp(kHubOuter, kHubInner, 2);
