@@ -67,7 +67,7 @@ void DrawOuterScale(Canvas& c, const Font& font) {
   const TextStyle large{&font, 24, 0.8}, small{&font, 14, 0.8};
   for (int v = 60; v <= 200; v += 20) {
     const double angle = ScaleAngle(v) - (v == 200 ? 4 : 0);  // "20" stays inside the scale's end
-    DrawLabel(c, std::to_string(v / 10), angle, large, {0, 116, 100, 106});
+    DrawLabel(c, std::to_string(v / 10), angle, large, {0, 114, 100, 106});
   }
   for (int v = 50; v <= 190; v += 20) DrawLabel(c, std::to_string(v / 10 % 10), ScaleAngle(v), small, {0, 116, 108, 110});
 }
