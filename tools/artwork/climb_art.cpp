@@ -23,6 +23,7 @@ constexpr Colour kDial{11, 11, 11};
 constexpr Colour kCase{40, 38, 35};
 constexpr Colour kCaseLight{66, 63, 58};
 constexpr Colour kCaseDark{26, 25, 23};
+constexpr Colour kCaseEdge{78, 75, 69};
 constexpr Colour kCream{240, 232, 210};
 constexpr Colour kWhite{255, 255, 255};
 constexpr Colour kLightGrey{222, 222, 218};
@@ -158,7 +159,10 @@ void DrawCase(Canvas& c) {
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
   cairo_save(cr);
   cairo_fill_preserve(cr);
-  cairo_clip(cr);
+  cairo_clip_preserve(cr);
+  SetSource(cr, kCaseEdge);  // the edge's inner half: a thin bevel
+  cairo_set_line_width(cr, 1.6);
+  cairo_stroke(cr);
   c.Ring(kCentre, kDialRadius + 1, 2.5, kCaseDark);  // the dial's shadow on the case
   cairo_restore(cr);
   cairo_pattern_destroy(light);
@@ -279,7 +283,7 @@ IndexedBitmap DrawFace() {
   palette.AddRamp(kDial, kCream, 64);
   palette.AddRamp(kDial, kWhite, 32);
   palette.AddRamp(kDial, kLegend, 32);
-  palette.AddRamp(kDial, kCaseLight, 20);
+  palette.AddRamp(kDial, kCaseEdge, 24);
   palette.AddRamp(kDial, kBronze, 24);
   palette.AddRamp(kBronze, kBronzeLight, 12);
   palette.AddRamp(kCaseDark, kScrewLight, 40);
