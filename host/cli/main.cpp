@@ -1,0 +1,47 @@
+// gauge-host: loads a gauge module into the emulated CPU and drives it.
+// Any bad input is one line on stderr and exit code 2.
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "command.h"
+#include "host_error.h"
+
+namespace gauge::cli {
+
+std::vector<Command>& Commands() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+}  // namespace gauge::cli
+
+namespace {
+
+int PrintUsage() {
+  auto commands = gauge::cli::Commands();
+  std::sort(commands.begin(), commands.end(), [](auto& a, auto& b) { return a.name < b.name; });
+  std::string line = "usage:";
+  for (const auto& c : commands) line += " gauge-host " + c.usage + " |";
+  line.pop_back();
+  std::fprintf(stderr, "%s\n", line.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return PrintUsage();
+  const std::string name = argv[1];
+  for (const auto& command : gauge::cli::Commands()) {
+    if (command.name != name) continue;
+    try {
+      return command.run(std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const std::exception& error) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "gauge-host %s: %s\n", name.c_str(), error.what());
+      return 2;
+    }
+  }
+  return PrintUsage();
+}

@@ -1,0 +1,317 @@
+#include "crt_stubs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace gauge {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// _initterm(begin, end): calls every non-null function pointer in [begin, end).
+// Emulated code, since the functions it calls are module code.
+constexpr uint8_t kInitTerm[] = {
+    0x56,                    // push esi
+    0x57,                    // push edi
+    0x8B, 0x74, 0x24, 0x0C,  // mov esi, [esp+12]
+    0x8B, 0x7C, 0x24, 0x10,  // mov edi, [esp+16]
+    0x39, 0xFE,              // loop: cmp esi, edi
+    0x73, 0x0D,              // jae done
+    0x8B, 0x06,              // mov eax, [esi]
+    0x85, 0xC0,              // test eax, eax
+    0x74, 0x02,              // jz next
+    0xFF, 0xD0,              // call eax
+    0x83, 0xC6, 0x04,        // next: add esi, 4
+    0xEB, 0xEF,              // jmp loop
+    0x5F,                    // done: pop edi
+    0x5E,                    // pop esi
+    0xC3,                    // ret
+};
+
+constexpr uint32_t kMaxString = 1 << 20;
+
+uint32_t StrLen(Emulator& e, uint32_t address, uint32_t unit) {
+  for (uint32_t n = 0; n < kMaxString; ++n) {
+    uint16_t c = 0;
+    e.Read(address + n * unit, &c, unit);
+    if (!c) return n;
+  }
+  throw HostError(ErrorKind::kMemoryFault, "module passed an unterminated string");
+}
+
+std::vector<uint8_t> Bytes(Emulator& e, uint32_t address, uint32_t size) {
+  std::vector<uint8_t> bytes(size);
+  if (size) e.Read(address, bytes.data(), size);
+  return bytes;
+}
+
+uint32_t ProtectionToPage(uint32_t protection) {
+  const bool w = protection & kWrite, x = protection & kExecute;
+  if (!(protection & kRead)) return 0x01;      // PAGE_NOACCESS
+  if (x) return w ? 0x40 : 0x20;               // PAGE_EXECUTE_READWRITE / _READ
+  return w ? 0x04 : 0x02;                      // PAGE_READWRITE / PAGE_READONLY
+}
+
+uint32_t PageToProtection(uint32_t page) {
+  switch (page & 0xFF) {
+    case 0x02: return kRead;
+    case 0x04: case 0x08: return kRead | kWrite;
+    case 0x10: case 0x20: return kRead | kExecute;
+    case 0x40: case 0x80: return kAll;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+struct CrtStubs::Entry {
+  int words;      // argument words
+  bool stdcall;   // KERNEL32 functions remove their arguments, msvcrt ones do not
+  std::function<void(StubFrame&)> run;
+};
+
+CrtStubs::CrtStubs(Emulator& emulator) : emu_(emulator) {}
+
+uint32_t CrtStubs::CString(const std::string& text) {
+  auto it = strings_.find(text);
+  if (it != strings_.end()) return it->second;
+  const uint32_t address = emu_.Allocate(uint32_t(text.size() + 1));
+  emu_.Write(address, text.c_str(), text.size() + 1);
+  return strings_[text] = address;
+}
+
+uint32_t CrtStubs::Malloc(uint32_t size) {
+  const uint32_t address = emu_.Allocate(std::max<uint32_t>(size, 1), 16);
+  allocations_[address] = size;
+  return address;
+}
+
+uint32_t CrtStubs::MakeStub(const Entry& entry) {
+  return emu_.AddStub(entry.words, entry.stdcall, entry.run);
+}
+
+uint32_t CrtStubs::MakeData(const std::string& name) {
+  if (name == "_iob") return emu_.Allocate(3 * 32);  // stdin, stdout, stderr: opaque FILEs
+  const uint32_t address = emu_.Allocate(4);          // __mb_cur_max: one byte per character
+  emu_.WriteWord(address, 1);
+  return address;
+}
+
+uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
+  const std::string key = Lower(dll) + "!" + name;
+  if (auto it = bound_.find(key); it != bound_.end()) return it->second;
+  Emulator& e = emu_;
+  auto result = [](uint32_t v) { return [v](StubFrame& f) { f.set_result(v); }; };
+  const std::map<std::string, Entry> table = {
+      // KERNEL32: one thread, so critical sections need no locking.
+      {"kernel32.dll!InitializeCriticalSection", {1, true, result(0)}},
+      {"kernel32.dll!EnterCriticalSection", {1, true, result(0)}},
+      {"kernel32.dll!LeaveCriticalSection", {1, true, result(0)}},
+      {"kernel32.dll!DeleteCriticalSection", {1, true, result(0)}},
+      {"kernel32.dll!GetLastError", {0, true, [this](StubFrame& f) { f.set_result(last_error_); }}},
+      {"kernel32.dll!SetLastError", {1, true, [this](StubFrame& f) { last_error_ = f.arg(0); }}},
+      {"kernel32.dll!Sleep", {1, true, result(0)}},
+      {"kernel32.dll!GetCurrentThreadId", {0, true, result(1)}},
+      {"kernel32.dll!GetCurrentProcessId", {0, true, result(1)}},
+      // No other library is loaded: only the module itself has a handle.
+      {"kernel32.dll!GetModuleHandleA",
+       {1, true, [this](StubFrame& f) { f.set_result(f.arg(0) ? 0 : module_base_); }}},
+      {"kernel32.dll!GetModuleHandleW",
+       {1, true, [this](StubFrame& f) { f.set_result(f.arg(0) ? 0 : module_base_); }}},
+      {"kernel32.dll!LoadLibraryA", {1, true, result(0)}},
+      {"kernel32.dll!LoadLibraryW", {1, true, result(0)}},
+      {"kernel32.dll!FreeLibrary", {1, true, result(1)}},
+      {"kernel32.dll!GetProcAddress", {2, true, result(0)}},
+      {"kernel32.dll!TlsGetValue", {1, true, result(0)}},
+      {"kernel32.dll!IsDBCSLeadByteEx", {2, true, result(0)}},
+      {"kernel32.dll!VirtualQuery",
+       {3, true,
+        [this, &e](StubFrame& f) {
+          const uint32_t page = f.arg(0) & ~0xFFFu, info = f.arg(1);
+          if (f.arg(2) < 28 || !e.IsMapped(page, 1)) return f.set_result(0);
+          const bool in_module = page - module_base_ < module_size_;
+          const uint32_t words[7] = {page, in_module ? module_base_ : page, 0x80, 0x1000, 0x1000,
+                                     ProtectionToPage(e.ProtectionAt(page)),
+                                     in_module ? 0x1000000u : 0x20000u};
+          e.Write(info, words, sizeof words);
+          f.set_result(28);
+        }}},
+      {"kernel32.dll!VirtualProtect",
+       {4, true,
+        [this, &e](StubFrame& f) {
+          const uint32_t begin = f.arg(0) & ~0xFFFu, end = (f.arg(0) + f.arg(1) + 0xFFF) & ~0xFFFu;
+          const uint32_t protection = PageToProtection(f.arg(2));
+          if (begin - module_base_ >= module_size_ || end - module_base_ > module_size_ || !protection)
+            return f.set_result(0);
+          if (f.arg(3)) e.WriteWord(f.arg(3), ProtectionToPage(e.ProtectionAt(begin)));
+          e.Protect(begin, end - begin, protection);
+          f.set_result(1);
+        }}},
+      // Code page conversions: one byte per character, as in code page 1252's
+      // first 256 code points.
+      {"kernel32.dll!MultiByteToWideChar",
+       {6, true,
+        [&e](StubFrame& f) {
+          const uint32_t src = f.arg(2), dst = f.arg(4), room = f.arg(5);
+          const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, 1) + 1 : f.arg(3);
+          if (room == 0) return f.set_result(n);
+          if (room < n) return f.set_result(0);
+          for (uint32_t i = 0; i < n; ++i) {
+            uint8_t c;
+            e.Read(src + i, &c, 1);
+            const uint16_t w = c;
+            e.Write(dst + 2 * i, &w, 2);
+          }
+          f.set_result(n);
+        }}},
+      {"kernel32.dll!WideCharToMultiByte",
+       {8, true,
+        [&e](StubFrame& f) {
+          const uint32_t src = f.arg(2), dst = f.arg(4), room = f.arg(5);
+          const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, 2) + 1 : f.arg(3);
+          if (room == 0) return f.set_result(n);
+          if (room < n) return f.set_result(0);
+          for (uint32_t i = 0; i < n; ++i) {
+            uint16_t w;
+            e.Read(src + 2 * i, &w, 2);
+            const uint8_t c = w > 0xFF ? '?' : uint8_t(w);
+            e.Write(dst + i, &c, 1);
+          }
+          f.set_result(n);
+        }}},
+      // msvcrt: the C run-time, caller removes the arguments.
+      {"msvcrt.dll!_lock", {1, false, result(0)}},
+      {"msvcrt.dll!_unlock", {1, false, result(0)}},
+      {"msvcrt.dll!abort",
+       {0, false, [&e](StubFrame&) { e.Fail(ErrorKind::kModuleAbort, "module called abort"); }}},
+      {"msvcrt.dll!_amsg_exit",
+       {1, false,
+        [&e](StubFrame& f) {
+          e.Fail(ErrorKind::kModuleAbort,
+                 "module's run-time stopped it (_amsg_exit " + std::to_string(f.arg(0)) + ")");
+        }}},
+      {"msvcrt.dll!malloc", {1, false, [this](StubFrame& f) { f.set_result(Malloc(f.arg(0))); }}},
+      {"msvcrt.dll!calloc",
+       {2, false,
+        [this](StubFrame& f) {
+          const uint64_t size = uint64_t(f.arg(0)) * f.arg(1);
+          if (size > layout::kHeapSize) return f.set_result(0);
+          f.set_result(Malloc(uint32_t(size)));  // host memory starts zeroed
+        }}},
+      {"msvcrt.dll!free", {1, false, [this](StubFrame& f) { allocations_.erase(f.arg(0)); }}},
+      {"msvcrt.dll!realloc",
+       {2, false,
+        [this, &e](StubFrame& f) {
+          const uint32_t old = f.arg(0), size = f.arg(1);
+          const uint32_t fresh = Malloc(size);
+          if (auto it = allocations_.find(old); it != allocations_.end()) {
+            const auto bytes = Bytes(e, old, std::min(it->second, size));
+            if (!bytes.empty()) e.Write(fresh, bytes.data(), bytes.size());
+            allocations_.erase(it);
+          }
+          f.set_result(fresh);
+        }}},
+      {"msvcrt.dll!strlen", {1, false, [&e](StubFrame& f) { f.set_result(StrLen(e, f.arg(0), 1)); }}},
+      {"msvcrt.dll!wcslen", {1, false, [&e](StubFrame& f) { f.set_result(StrLen(e, f.arg(0), 2)); }}},
+      {"msvcrt.dll!strncmp",
+       {3, false,
+        [&e](StubFrame& f) {
+          int r = 0;
+          for (uint32_t i = 0; i < f.arg(2) && r == 0; ++i) {
+            uint8_t a, b;
+            e.Read(f.arg(0) + i, &a, 1);
+            e.Read(f.arg(1) + i, &b, 1);
+            r = int(a) - int(b);
+            if (!a) break;
+          }
+          f.set_result(uint32_t(r));
+        }}},
+      {"msvcrt.dll!strchr",
+       {2, false,
+        [&e](StubFrame& f) {
+          const uint8_t wanted = uint8_t(f.arg(1));
+          for (uint32_t p = f.arg(0);; ++p) {
+            uint8_t c;
+            e.Read(p, &c, 1);
+            if (c == wanted) return f.set_result(p);
+            if (!c) return f.set_result(0);
+          }
+        }}},
+      {"msvcrt.dll!memcpy",
+       {3, false,
+        [&e](StubFrame& f) {
+          const auto bytes = Bytes(e, f.arg(1), f.arg(2));
+          if (!bytes.empty()) e.Write(f.arg(0), bytes.data(), bytes.size());
+          f.set_result(f.arg(0));
+        }}},
+      {"msvcrt.dll!memset",
+       {3, false,
+        [&e](StubFrame& f) {
+          const std::vector<uint8_t> bytes(f.arg(2), uint8_t(f.arg(1)));
+          if (!bytes.empty()) e.Write(f.arg(0), bytes.data(), bytes.size());
+          f.set_result(f.arg(0));
+        }}},
+      {"msvcrt.dll!atoi",
+       {1, false, [&e](StubFrame& f) { f.set_result(uint32_t(std::atoi(e.ReadString(f.arg(0), 64).c_str()))); }}},
+      {"msvcrt.dll!fwrite",
+       {4, false,
+        [this, &e](StubFrame& f) {
+          const auto bytes = Bytes(e, f.arg(0), f.arg(1) * f.arg(2));
+          output_.append(bytes.begin(), bytes.end());
+          f.set_result(f.arg(2));
+        }}},
+      {"msvcrt.dll!fputc",
+       {2, false,
+        [this](StubFrame& f) {
+          output_ += char(f.arg(0));
+          f.set_result(f.arg(0) & 0xFF);
+        }}},
+      {"msvcrt.dll!vfprintf",  // only run-time error reports use it: keep the format
+       {3, false,
+        [this, &e](StubFrame& f) {
+          const std::string text = e.ReadString(f.arg(1), 4096);
+          output_ += text;
+          f.set_result(uint32_t(text.size()));
+        }}},
+      {"msvcrt.dll!localeconv",
+       {0, false,
+        [this, &e](StubFrame& f) {
+          // lconv: ten string pointers, then eight CHAR_MAX bytes.
+          const uint32_t lconv = e.Allocate(48);
+          for (int i = 0; i < 10; ++i) e.WriteWord(lconv + 4 * i, CString(i == 0 ? "." : ""));
+          const uint8_t none[8] = {127, 127, 127, 127, 127, 127, 127, 127};
+          e.Write(lconv + 40, none, sizeof none);
+          f.set_result(lconv);
+        }}},
+      {"msvcrt.dll!setlocale", {2, false, [this](StubFrame& f) { f.set_result(CString("C")); }}},
+      {"msvcrt.dll!strerror", {1, false, [this](StubFrame& f) { f.set_result(CString("error")); }}},
+      {"msvcrt.dll!_errno",
+       {0, false, [this](StubFrame& f) { f.set_result(Resolve("msvcrt.dll", "errno variable")); }}},
+      {"msvcrt.dll!___mb_cur_max_func", {0, false, result(1)}},
+      {"msvcrt.dll!___lc_codepage_func", {0, false, result(0)}},
+      {"msvcrt.dll!__iob_func",
+       {0, false, [this](StubFrame& f) { f.set_result(Resolve("msvcrt.dll", "_iob")); }}},
+  };
+  uint32_t address;
+  if (key == "msvcrt.dll!_iob" || key == "msvcrt.dll!__mb_cur_max") {
+    address = MakeData(name);
+  } else if (key == "msvcrt.dll!errno variable") {
+    address = emu_.Allocate(4);
+  } else if (key == "msvcrt.dll!_initterm") {
+    address = emu_.AddCode(kInitTerm);
+  } else if (auto it = table.find(key); it != table.end()) {
+    address = MakeStub(it->second);
+  } else {
+    throw HostError(ErrorKind::kLoad, "module imports " + dll + "!" + name +
+                                          ", which the host does not provide");
+  }
+  return bound_[key] = address;
+}
+
+}  // namespace gauge

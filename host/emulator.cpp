@@ -1,0 +1,396 @@
+#include "emulator.h"
+
+#include <unicorn/unicorn.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace gauge {
+namespace {
+
+constexpr uint32_t kStubSpacing = 16;
+constexpr uint32_t kThreadBlockSize = 0x1000;
+constexpr uint32_t kCallFrameTop = layout::kStackTop - 0x100;
+constexpr uint16_t kWindowsFpuControl = 0x027F;
+constexpr uint32_t kWindowsMxcsr = 0x1F80;
+// GDT selectors: flat ring-0 code and data, and FS over the thread block.
+constexpr uint32_t kCodeSelector = 0x08;
+constexpr uint32_t kDataSelector = 0x10;
+constexpr uint32_t kFsSelector = 0x18;
+
+std::string Hex(uint64_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(v));
+  return text;
+}
+
+uint64_t Descriptor(uint32_t base, uint32_t limit, uint8_t access, uint8_t flags) {
+  uint64_t d = limit & 0xFFFF;
+  d |= uint64_t(base & 0xFFFFFF) << 16;
+  d |= uint64_t(access) << 40;
+  d |= uint64_t((limit >> 16) & 0xF) << 48;
+  d |= uint64_t(flags & 0xF) << 52;
+  d |= uint64_t(base >> 24) << 56;
+  return d;
+}
+
+void Check(uc_err err, const char* what) {
+  if (err != UC_ERR_OK)
+    throw HostError(ErrorKind::kUsage, std::string(what) + ": " + uc_strerror(err));
+}
+
+}  // namespace
+
+uint32_t StubFrame::arg(int index) const { return emulator_.ReadWord(esp_ + 4 + 4 * index); }
+void StubFrame::set_result(uint32_t eax) { emulator_.WriteRegister(UC_X86_REG_EAX, eax); }
+
+Emulator::Emulator() {
+  Check(uc_open(UC_ARCH_X86, UC_MODE_32, &uc_), "cannot start the emulator");
+  Map(layout::kGdt, 0x1000, kRead | kWrite);
+  Map(layout::kThreadBlock, kThreadBlockSize, kRead | kWrite);
+  Map(layout::kHostCode, 0x1000, kRead | kExecute);
+  Map(layout::kStubs, layout::kStubsSize, kRead | kExecute);
+  Map(layout::kStackBottom, layout::kStackTop - layout::kStackBottom, kRead | kWrite);
+  Map(layout::kHeap, layout::kHeapSize, kRead | kWrite);
+  host_code_next_ = layout::kHostCode;
+
+  // Return pads: a plain stop, and one that first pops the x87 result.
+  pad_result_ = Allocate(8);
+  const uint8_t word_pad[] = {0xF4};  // hlt
+  word_pad_ = AddCode(word_pad);
+  uint8_t double_pad[] = {0xDD, 0x1D, 0, 0, 0, 0, 0xF4};  // fstp qword [pad_result]; hlt
+  std::memcpy(double_pad + 2, &pad_result_, 4);
+  double_pad_ = AddCode(double_pad);
+
+  SetUpSegments();
+  SetFpuControlWord(kWindowsFpuControl);
+  SetMxcsr(kWindowsMxcsr);
+
+  // Every hook is in place before the first call: hooks added later would
+  // miss blocks already translated (the optional ones flush the cache).
+  uc_hook hook;
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&OnStub), this,
+                    layout::kStubs, layout::kStubs + layout::kStubsSize - 1),
+        "stub hook");
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_BLOCK, reinterpret_cast<void*>(&OnBlock), this, 1, 0),
+        "block hook");
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&OnInvalidMemory),
+                    this, 1, 0),
+        "memory hook");
+  Check(uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(&OnInterrupt), this, 1, 0),
+        "interrupt hook");
+}
+
+Emulator::~Emulator() { uc_close(uc_); }
+
+void Emulator::SetUpSegments() {
+  const uint64_t gdt[4] = {
+      0,
+      Descriptor(0, 0xFFFFF, 0x9A, 0xC),                             // code, 4 GB, 32-bit
+      Descriptor(0, 0xFFFFF, 0x92, 0xC),                             // data, 4 GB, 32-bit
+      Descriptor(layout::kThreadBlock, kThreadBlockSize - 1, 0x92, 0x4),  // thread block
+  };
+  Write(layout::kGdt, gdt, sizeof gdt);
+  uc_x86_mmr gdtr{0, layout::kGdt, sizeof gdt - 1, 0};
+  Check(uc_reg_write(uc_, UC_X86_REG_GDTR, &gdtr), "GDT");
+  // SS, DS and ES before FS: loading FS first leaves a 16-bit stack.
+  for (int reg : {UC_X86_REG_SS, UC_X86_REG_DS, UC_X86_REG_ES}) {
+    uint32_t selector = kDataSelector;
+    Check(uc_reg_write(uc_, reg, &selector), "data segment");
+  }
+  uint32_t selector = kCodeSelector;
+  Check(uc_reg_write(uc_, UC_X86_REG_CS, &selector), "code segment");
+  selector = kFsSelector;
+  Check(uc_reg_write(uc_, UC_X86_REG_FS, &selector), "FS segment");
+  selector = kDataSelector;
+  Check(uc_reg_write(uc_, UC_X86_REG_GS, &selector), "GS segment");
+
+  // Thread block: exception list end, stack base and limit, self pointer,
+  // thread-local storage array, process block.
+  const uint32_t peb = layout::kThreadBlock + 0x800;
+  const uint32_t tls_array = layout::kThreadBlock + 0x700;
+  WriteWord(layout::kThreadBlock + 0x00, 0xFFFFFFFF);
+  WriteWord(layout::kThreadBlock + 0x04, layout::kStackTop);
+  WriteWord(layout::kThreadBlock + 0x08, layout::kStackBottom);
+  WriteWord(layout::kThreadBlock + 0x18, layout::kThreadBlock);
+  WriteWord(layout::kThreadBlock + 0x2C, tls_array);
+  WriteWord(layout::kThreadBlock + 0x30, peb);
+}
+
+void Emulator::Map(uint32_t address, uint32_t size, uint32_t protection) {
+  Check(uc_mem_map(uc_, address, size, protection), "cannot map emulated memory");
+}
+
+void Emulator::Protect(uint32_t address, uint32_t size, uint32_t protection) {
+  Check(uc_mem_protect(uc_, address, size, protection), "cannot protect emulated memory");
+}
+
+bool Emulator::IsMapped(uint32_t address, uint32_t size) const {
+  uint8_t probe;
+  return size == 0 || (uc_mem_read(uc_, address, &probe, 1) == UC_ERR_OK &&
+                       uc_mem_read(uc_, address + size - 1, &probe, 1) == UC_ERR_OK);
+}
+
+uint32_t Emulator::ProtectionAt(uint32_t address) const {
+  uc_mem_region* regions = nullptr;
+  uint32_t count = 0;
+  if (uc_mem_regions(uc_, &regions, &count) != UC_ERR_OK) return 0;
+  uint32_t protection = 0;
+  for (uint32_t i = 0; i < count; ++i)
+    if (address >= regions[i].begin && address <= regions[i].end) protection = regions[i].perms;
+  uc_free(regions);
+  return protection;
+}
+
+void Emulator::Read(uint32_t address, void* out, size_t size) const {
+  if (uc_mem_read(uc_, address, out, size) != UC_ERR_OK)
+    throw HostError(ErrorKind::kUsage, "host read of unmapped memory at " + Hex(address));
+}
+
+void Emulator::Write(uint32_t address, const void* data, size_t size) {
+  if (uc_mem_write(uc_, address, data, size) != UC_ERR_OK)
+    throw HostError(ErrorKind::kUsage, "host write to unmapped memory at " + Hex(address));
+}
+
+uint32_t Emulator::ReadWord(uint32_t address) const {
+  uint32_t v;
+  Read(address, &v, 4);
+  return v;
+}
+
+void Emulator::WriteWord(uint32_t address, uint32_t value) { Write(address, &value, 4); }
+
+double Emulator::ReadDouble(uint32_t address) const {
+  double v;
+  Read(address, &v, 8);
+  return v;
+}
+
+void Emulator::WriteDouble(uint32_t address, double value) { Write(address, &value, 8); }
+
+std::string Emulator::ReadString(uint32_t address, size_t max_length) const {
+  std::string text;
+  for (size_t i = 0; i < max_length; ++i) {
+    char c;
+    Read(address + i, &c, 1);
+    if (!c) break;
+    text += c;
+  }
+  return text;
+}
+
+uint32_t Emulator::Allocate(uint32_t size, uint32_t align) {
+  const uint32_t start = (heap_next_ + align - 1) & ~(align - 1);
+  if (start < heap_next_ || size > layout::kHeap + layout::kHeapSize - start)
+    throw HostError(ErrorKind::kUsage, "host memory exhausted");
+  heap_next_ = start + size;
+  return start;
+}
+
+uint32_t Emulator::AddStub(int argument_words, bool callee_pops, StubHandler handler) {
+  const uint32_t address = layout::kStubs + kStubSpacing * stubs_.size();
+  if (address + kStubSpacing > layout::kStubs + layout::kStubsSize)
+    throw HostError(ErrorKind::kUsage, "too many stubs");
+  const uint16_t pop = callee_pops ? uint16_t(4 * argument_words) : 0;
+  const uint8_t ret_n[] = {0xC2, uint8_t(pop), uint8_t(pop >> 8)};
+  const uint8_t ret[] = {0xC3};
+  if (pop)
+    Write(address, ret_n, sizeof ret_n);
+  else
+    Write(address, ret, sizeof ret);
+  stubs_.push_back({std::move(handler)});
+  return address;
+}
+
+uint32_t Emulator::AddCode(std::span<const uint8_t> code) {
+  const uint32_t address = host_code_next_;
+  if (code.size() > layout::kHostCode + 0x1000 - address)
+    throw HostError(ErrorKind::kUsage, "host code area full");
+  Write(address, code.data(), code.size());
+  host_code_next_ = (address + code.size() + 15) & ~15u;
+  return address;
+}
+
+uint32_t Emulator::ReadRegister(int reg) const {
+  uint32_t v = 0;
+  uc_reg_read(uc_, reg, &v);
+  return v;
+}
+
+void Emulator::WriteRegister(int reg, uint32_t value) { uc_reg_write(uc_, reg, &value); }
+
+void Emulator::SetFpuControlWord(uint16_t value) {
+  uint32_t v = value;
+  uc_reg_write(uc_, UC_X86_REG_FPCW, &v);
+}
+
+uint16_t Emulator::fpu_control_word() const { return uint16_t(ReadRegister(UC_X86_REG_FPCW)); }
+
+void Emulator::SetMxcsr(uint32_t value) { uc_reg_write(uc_, UC_X86_REG_MXCSR, &value); }
+
+uint32_t Emulator::mxcsr() const { return ReadRegister(UC_X86_REG_MXCSR); }
+
+void Emulator::Flush() { uc_ctl_flush_tlb(uc_); }
+
+void Emulator::SetInstructionCounting(bool on) {
+  if (on == instruction_counting()) return;
+  if (on) {
+    uc_hook hook;
+    Check(uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(&OnInstruction), this, 1, 0),
+          "counting hook");
+    count_hook_ = hook;
+  } else {
+    uc_hook_del(uc_, count_hook_);
+    count_hook_ = 0;
+  }
+  Flush();
+}
+
+void Emulator::SetAccessObserver(uint32_t begin, uint32_t end, AccessObserver observer) {
+  if (access_hook_) {
+    uc_hook_del(uc_, access_hook_);
+    access_hook_ = 0;
+  }
+  observer_ = std::move(observer);
+  if (observer_ && begin < end) {
+    uc_hook hook;
+    Check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE,
+                      reinterpret_cast<void*>(&OnAccess), this, begin, end - 1),
+          "access hook");
+    access_hook_ = hook;
+  }
+  Flush();
+}
+
+void Emulator::Fail(ErrorKind kind, std::string message) {
+  if (!failed_) {
+    failed_ = true;
+    fail_kind_ = kind;
+    fail_message_ = std::move(message);
+  }
+  uc_emu_stop(uc_);
+}
+
+void Emulator::OnStub(uc_struct*, uint64_t address, uint32_t, void* self) {
+  auto* e = static_cast<Emulator*>(self);
+  const uint64_t offset = address - layout::kStubs;
+  if (offset % kStubSpacing || offset / kStubSpacing >= e->stubs_.size()) return;
+  StubFrame frame(*e, e->ReadRegister(UC_X86_REG_ESP));
+  try {
+    e->stubs_[offset / kStubSpacing].handler(frame);
+  } catch (const HostError& error) {  // never through the emulator's C frames
+    if (error.kind() == ErrorKind::kUsage)
+      e->Fail(ErrorKind::kMemoryFault, std::string("module passed a bad address to the host: ") +
+                                           error.what());
+    else
+      e->Fail(error.kind(), error.what());
+  }
+}
+
+void Emulator::OnBlock(uc_struct*, uint64_t address, uint32_t, void* self) {
+  auto* e = static_cast<Emulator*>(self);
+  if (++e->blocks_ > e->instruction_limit_ && !e->failed_)
+    e->Fail(ErrorKind::kRunaway, "module function at " + Hex(e->call_function_) +
+                                     " ran away: instruction limit of " +
+                                     std::to_string(e->instruction_limit_) + " reached at " +
+                                     Hex(address));
+}
+
+void Emulator::OnInstruction(uc_struct*, uint64_t, uint32_t, void* self) {
+  ++static_cast<Emulator*>(self)->instructions_;
+}
+
+bool Emulator::OnInvalidMemory(uc_struct*, int type, uint64_t address, int size, int64_t, void* self) {
+  auto* e = static_cast<Emulator*>(self);
+  const char* what = "accessed";
+  switch (type) {
+    case UC_MEM_READ_UNMAPPED: what = "read unmapped memory"; break;
+    case UC_MEM_WRITE_UNMAPPED: what = "wrote to unmapped memory"; break;
+    case UC_MEM_FETCH_UNMAPPED: what = "jumped to unmapped memory"; break;
+    case UC_MEM_WRITE_PROT: what = "wrote to read-only memory"; break;
+    case UC_MEM_READ_PROT: what = "read protected memory"; break;
+    case UC_MEM_FETCH_PROT: what = "jumped to non-executable memory"; break;
+  }
+  e->Fail(ErrorKind::kMemoryFault, "module code at " + Hex(e->ReadRegister(UC_X86_REG_EIP)) + " " +
+                                       what + " at " + Hex(address) + " (" + std::to_string(size) +
+                                       " bytes)");
+  return false;
+}
+
+void Emulator::OnAccess(uc_struct*, int type, uint64_t address, int size, int64_t, void* self) {
+  auto* e = static_cast<Emulator*>(self);
+  e->observer_(uint32_t(address), uint32_t(size), type == UC_MEM_WRITE);
+}
+
+void Emulator::OnInterrupt(uc_struct*, uint32_t number, void* self) {
+  auto* e = static_cast<Emulator*>(self);
+  e->Fail(ErrorKind::kCpuException, "module code raised CPU exception " + std::to_string(number) +
+                                        " at " + Hex(e->ReadRegister(UC_X86_REG_EIP)));
+}
+
+void Emulator::ResetAfterFailure() {
+  uint32_t empty_tags = 0xFFFF, status = 0;
+  uc_reg_write(uc_, UC_X86_REG_FPTAG, &empty_tags);
+  uc_reg_write(uc_, UC_X86_REG_FPSW, &status);
+}
+
+void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32_t pad) {
+  std::vector<uint32_t> frame;
+  frame.reserve(args.size() + 1);
+  frame.push_back(pad);
+  frame.insert(frame.end(), args.begin(), args.end());
+  const uint32_t esp = kCallFrameTop - 4 * uint32_t(frame.size());
+  Write(esp, frame.data(), 4 * frame.size());
+  WriteRegister(UC_X86_REG_ESP, esp);
+  WriteRegister(UC_X86_REG_EBP, 0);
+  blocks_ = 0;
+  instructions_ = 0;
+  failed_ = false;
+  call_function_ = function;
+  const uc_err err = uc_emu_start(uc_, function, 0, 0, 0);
+  if (failed_) {
+    ResetAfterFailure();
+    throw HostError(fail_kind_, fail_message_);
+  }
+  if (err != UC_ERR_OK) {
+    ResetAfterFailure();
+    throw HostError(ErrorKind::kCpuException, "module function at " + Hex(function) + " failed: " +
+                                                  uc_strerror(err) + " at " +
+                                                  Hex(ReadRegister(UC_X86_REG_EIP)));
+  }
+  const uint32_t eip = ReadRegister(UC_X86_REG_EIP);
+  if (eip != pad + (pad == word_pad_ ? 1 : 7)) {
+    ResetAfterFailure();
+    throw HostError(ErrorKind::kCpuException,
+                    "module function at " + Hex(function) + " stopped at " + Hex(eip) +
+                        " instead of returning to the host");
+  }
+  const int32_t stack_error = int32_t(ReadRegister(UC_X86_REG_ESP) - kCallFrameTop);
+  if (stack_error != 0) {
+    ResetAfterFailure();
+    throw HostError(ErrorKind::kCallingConvention,
+                    "module function at " + Hex(function) + " returned with the stack off by " +
+                        std::to_string(stack_error) + " bytes (it must remove its " +
+                        std::to_string(4 * args.size()) + " argument bytes)");
+  }
+  const uint32_t top = (ReadRegister(UC_X86_REG_FPSW) >> 11) & 7;
+  if (top != 0) {
+    ResetAfterFailure();
+    throw HostError(ErrorKind::kCallingConvention,
+                    "module function at " + Hex(function) + " left the x87 stack unbalanced (" +
+                        (pad == word_pad_ ? "expected it empty" : "expected exactly the result") +
+                        ", TOP " + std::to_string(top) + ")");
+  }
+}
+
+uint32_t Emulator::CallWord(uint32_t function, std::span<const uint32_t> args) {
+  RunCall(function, args, word_pad_);
+  return ReadRegister(UC_X86_REG_EAX);
+}
+
+double Emulator::CallDouble(uint32_t function, std::span<const uint32_t> args) {
+  RunCall(function, args, double_pad_);
+  return ReadDouble(pad_result_);
+}
+
+}  // namespace gauge
