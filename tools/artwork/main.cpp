@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -39,8 +40,10 @@ Options Parse(int argc, char** argv) {
       *target = value;
       continue;
     }
-    o.png_zoom = std::atoi(value.c_str());
-    if (o.png_zoom < 1 || o.png_zoom > 16) Fail("--png-zoom takes 1 to 16");
+    char* end = nullptr;
+    const long zoom = std::strtol(value.c_str(), &end, 10);
+    if (*end != '\0' || zoom < 1 || zoom > 16) Fail("--png-zoom takes a whole number from 1 to 16");
+    o.png_zoom = static_cast<int>(zoom);
   }
   if (o.out_root.empty()) Fail("usage: gauge-artwork --out-root REPO [--only GAUGE[/BITMAP]] [--png DIR]");
   if (!std::filesystem::is_directory(o.out_root)) Fail("no such directory: " + o.out_root);
@@ -77,7 +80,12 @@ int main(int argc, char** argv) {
   int drawn = 0;
   for (const auto& drawing : gauge::art::AllDrawings()) {
     if (!Selected(drawing, options.only)) continue;
-    const IndexedBitmap bitmap = drawing.draw();
+    IndexedBitmap bitmap;
+    try {
+      bitmap = drawing.draw();
+    } catch (const std::exception& e) {
+      Fail("drawing " + drawing.gauge + "/" + drawing.bitmap + ": " + e.what());
+    }
     const std::filesystem::path out = std::filesystem::path(options.out_root) / drawing.path;
     std::string error;
     if (!std::filesystem::create_directories(out.parent_path(), ec) && ec) Fail("cannot create " + out.parent_path().string());
