@@ -11,6 +11,7 @@ constexpr uint32_t kGuardSize = 16;
 constexpr uint8_t kGuardByte = 0xCC;
 constexpr uint32_t kMaxCharCount = 4096;
 constexpr uint32_t kBitmapType = 2;
+constexpr uint32_t kMaxListEntries = 1024;  // bounds mouse-area and failure lists
 
 std::string Hex(uint32_t v) {
   char text[16];
@@ -20,9 +21,9 @@ std::string Hex(uint32_t v) {
 
 // Field offsets inside the element records.
 namespace at {
-constexpr uint32_t kBitmapId = 4, kPosition = 8, kOrigin = 24, kImageFlags = 48;
+constexpr uint32_t kBitmapId = 4, kPosition = 8, kOrigin = 24, kFailures = 44, kImageFlags = 48;
 constexpr uint32_t kNeedleVariable = 60, kNeedleCallback = 88, kNeedlePoint = 104;
-constexpr uint32_t kCalibration = 112, kCalibrationCount = 116;
+constexpr uint32_t kCalibration = 112, kCalibrationCount = 116, kStepLimit = 120;
 constexpr uint32_t kVariables = 0x3C, kStringCallbacks = 0xA8, kRealFunction = 0xB4, kText = 0xB8;
 constexpr uint32_t kTextSize = 0xC0, kTextColour = 0xD0, kFontFace = 0xF8, kFontWeight = 0x118;
 constexpr uint32_t kFontCharset = 0x11C, kTextFormat = 0x120, kCharCount = 0x124;
@@ -170,11 +171,33 @@ std::vector<ElementState> GaugeSession::EvaluateElements() {
   return states;
 }
 
+std::vector<ElementState> GaugeSession::ElementStates() const {
+  std::vector<ElementState> states;
+  for (const ElementInfo& info : records_.elements()) states.push_back(ReadElement(info));
+  return states;
+}
+
+std::vector<MouseAreaInfo> GaugeSession::MouseAreas() const {
+  std::vector<MouseAreaInfo> areas;
+  const uint32_t list = records_.mouse_areas();
+  for (uint32_t i = 0; list && i < kMaxListEntries; ++i) {
+    const uint32_t a = list + i * RECORD_SIZE_MOUSE_AREA;
+    if (!module_.contains(a, RECORD_SIZE_MOUSE_AREA)) break;
+    uint32_t w[11];
+    emu_->Read(a, w, sizeof w);
+    areas.push_back({int32_t(w[0]), int32_t(w[1]), int32_t(w[2]), int32_t(w[3]), int32_t(w[4]),
+                     int32_t(w[5]), w[6], w[7], w[8], w[9], w[10]});
+    if (areas.back().area_type == MOUSE_AREA_END_OF_LIST) break;
+  }
+  return areas;
+}
+
 ElementState GaugeSession::ReadElement(const ElementInfo& info) const {
   const Emulator& e = *emu_;
   const uint32_t a = info.address;
   ElementState s;
   s.index = info.index;
+  s.parent = info.parent;
   s.role = info.role;
   s.address = a;
   s.kind = info.kind;
@@ -182,9 +205,18 @@ ElementState GaugeSession::ReadElement(const ElementInfo& info) const {
   s.position = {int32_t(e.ReadWord(a + at::kPosition)), int32_t(e.ReadWord(a + at::kPosition + 4))};
   s.origin = {int32_t(e.ReadWord(a + at::kOrigin)), int32_t(e.ReadWord(a + at::kOrigin + 4))};
   s.image_flags = e.ReadWord(a + at::kImageFlags);
+  if (const uint32_t failures = e.ReadWord(a + at::kFailures)) {
+    for (uint32_t i = 0; i < kMaxListEntries; ++i) {
+      const uint32_t f = failures + i * RECORD_SIZE_FAILURE_ENTRY;
+      const int32_t key = int32_t(e.ReadWord(f));
+      if (!key) break;
+      s.failures.push_back({key, int32_t(e.ReadWord(f + 4))});
+    }
+  }
   if (info.kind == ELEMENT_KIND_NEEDLE) {
     s.variable_ids = {int32_t(e.ReadWord(a + at::kNeedleVariable))};
     s.needle_point = {int32_t(e.ReadWord(a + at::kNeedlePoint)), int32_t(e.ReadWord(a + at::kNeedlePoint + 4))};
+    s.step_limit = int32_t(e.ReadWord(a + at::kStepLimit));
     const uint32_t table = e.ReadWord(a + at::kCalibration);
     const uint32_t count = e.ReadWord(a + at::kCalibrationCount);
     for (uint32_t i = 0; table && i < count; ++i) {
@@ -279,7 +311,7 @@ void GaugeSession::EvaluateElement(ElementState& s) {
 ClickResult GaugeSession::Click(int32_t x, int32_t y) {
   ClickResult click;
   if (!registered_areas_) return click;
-  for (uint32_t i = 0; i < 1024; ++i) {
+  for (uint32_t i = 0; i < kMaxListEntries; ++i) {
     const uint32_t area = registered_areas_ + i * RECORD_SIZE_MOUSE_AREA;
     if (!module_.contains(area, RECORD_SIZE_MOUSE_AREA)) break;
     const int32_t type = int32_t(emu_->ReadWord(area));

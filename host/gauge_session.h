@@ -63,6 +63,10 @@ struct Point {
   int32_t x = 0, y = 0;
 };
 
+struct FailureInfo {
+  int32_t key = 0, action = 0;
+};
+
 struct CalibrationEntry {
   Point point;
   double value = 0;
@@ -71,6 +75,7 @@ struct CalibrationEntry {
 // An element of the chain after an update, for renderers and tests.
 struct ElementState {
   int index = 0;
+  int parent = -1;  // index of the parent element, -1 for the top element
   std::string role;
   uint32_t address = 0;
   int32_t kind = 0;
@@ -78,11 +83,13 @@ struct ElementState {
   Point position, origin;
   uint32_t image_flags = 0;
   std::vector<int32_t> variable_ids;  // needle: one; string and sprite: three
+  std::vector<FailureInfo> failures;  // before the ending entry
   // Results of the value callbacks called this update, in slot order
   // (needle, sprite: one; string: one per non-null callback).
   std::vector<double> results;
   // Needle.
   Point needle_point;
+  int32_t step_limit = 0;
   std::vector<CalibrationEntry> calibration;
   // String.
   std::string text;  // read back from the host's buffer
@@ -93,6 +100,14 @@ struct ElementState {
   // Sprite.
   double factor = 0;
   float factor_pair[2] = {0, 0};
+};
+
+// One entry of a mouse-area list.
+struct MouseAreaInfo {
+  int32_t area_type = 0;  // 1 parent, 2 child, 3 end of parent, 0 end of list
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  int32_t cursor = 0;
+  uint32_t help_code = 0, area_flags = 0, event_code = 0, function = 0, extra = 0;
 };
 
 struct ClickResult {
@@ -157,6 +172,11 @@ class GaugeSession {
   std::vector<ElementState> RunFrame(uint32_t generate_value = 0);
   // The value callbacks alone, element by element, and the chain's state.
   std::vector<ElementState> EvaluateElements();
+  // The chain as its records stand, without calling anything.
+  std::vector<ElementState> ElementStates() const;
+  // The mouse-area list the module installed (empty before GaugeInstall),
+  // up to and including its end-of-list entry.
+  std::vector<MouseAreaInfo> MouseAreas() const;
 
   // A click on face pixel (x, y): the registered list's child area holding
   // it gets its mouse function called with (x, y).

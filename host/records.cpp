@@ -39,7 +39,8 @@ struct Shape {
 Shape ShapeOf(const FieldLayout& f) {
   const std::string n = f.name;
   if (n == "head") return {&kElementHead, 0};
-  if (n == "variable" || n == "variables") return {&kVariable, RECORD_SIZE_MODULE_VARIABLE};
+  if (n == "variable") return {&kVariable, 0};
+  if (n == "variables") return {&kVariable, RECORD_SIZE_MODULE_VARIABLE};
   if (n == "position" || n == "host_point" || n == "origin" || n == "needle_point" || n == "point")
     return {&kPoint, 0};
   if (n == "text_size") return {&kSize, 0};
@@ -51,6 +52,13 @@ Shape ShapeOf(const FieldLayout& f) {
   return {};
 }
 
+std::string Index(uint32_t i) {
+  std::string text = "[";
+  text += std::to_string(i);
+  text += ']';
+  return text;
+}
+
 std::string NameIn(const std::vector<FieldLayout>& fields, uint32_t offset) {
   for (const FieldLayout& f : fields) {
     if (offset < f.offset || offset >= f.offset + f.size) continue;
@@ -58,7 +66,7 @@ std::string NameIn(const std::vector<FieldLayout>& fields, uint32_t offset) {
     const Shape shape = ShapeOf(f);
     std::string name = f.name;
     if (shape.unit) {
-      name += "[" + std::to_string(inner / shape.unit) + "]";
+      name += Index(inner / shape.unit);
       if (shape.parts) {
         const std::string part = NameIn(*shape.parts, inner % shape.unit);
         if (!part.empty()) name += "." + part;
@@ -255,9 +263,9 @@ std::optional<NamedAddress> RecordMap::Name(uint32_t address) const {
                     r.type == RecordType::kNonlinearityPoint;
   named.record = r.name;
   if (r.type == RecordType::kText) {
-    named.field = "[" + std::to_string(offset) + "]";
+    named.field = Index(offset);
   } else {
-    if (list) named.record += "[" + std::to_string(offset / entry) + "]";
+    if (list) named.record += Index(offset / entry);
     named.field = FieldName(r.type, offset % entry);
   }
   return named;

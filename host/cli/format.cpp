@@ -26,8 +26,15 @@ std::string DoubleBits(double value) {
 }
 
 std::string CallText(const ServiceCall& call) {
-  std::string text = "#" + std::to_string(call.sequence) + " " + call.name + "(";
-  for (size_t i = 0; i < call.args.size(); ++i) text += (i ? ", " : "") + Hex(call.args[i]);
+  std::string text = "#";
+  text += std::to_string(call.sequence);
+  text += ' ';
+  text += call.name;
+  text += '(';
+  for (size_t i = 0; i < call.args.size(); ++i) {
+    if (i) text += ", ";
+    text += Hex(call.args[i]);
+  }
   text += ")";
   if (call.table) text += " [table " + std::to_string(call.table) + "]";
   return text;
