@@ -134,8 +134,17 @@ void DrawCase(Canvas& c) {
 // Bezel between the dial and the case: a dark ring with thin grey highlight
 // arcs, brightest where the light from the top left catches them.
 void DrawBezel(Canvas& c) {
-  c.Disc(kPivot, 131, kDark);
-  c.Ring(kPivot, 131, 1, {28, 28, 28});
+  constexpr double kRadius = 131;
+  cairo_t* cr = c.cairo();
+  cairo_pattern_t* light = cairo_pattern_create_linear(kPivot.x - kRadius, kPivot.y - kRadius, kPivot.x + kRadius,
+                                                       kPivot.y + kRadius);
+  GreyStops(light, {{0.15, 36}, {0.5, 18}, {0.85, 10}});
+  cairo_new_path(cr);
+  cairo_arc(cr, kPivot.x, kPivot.y, kRadius, 0, 2 * M_PI);
+  cairo_set_source(cr, light);
+  cairo_fill(cr);
+  cairo_pattern_destroy(light);
+  c.Ring(kPivot, kRadius, 1, {28, 28, 28});
   auto highlight = [&](double radius, double width, double from, double to, double peak) {
     constexpr double kStep = 2;
     for (double a = from; a < to; a += kStep) {
