@@ -233,18 +233,29 @@ TEST(LandingFace, TicksStandAtTheirAngles) {
   }
 }
 
-// The ticks at 0 m and 500 m are the boldest: bright further off their angle.
-TEST(LandingFace, ZeroAndFiveHundredTicksAreBoldest) {
+// Tick widths, measured across each tick at radius 108 (degrees of arc
+// brighter than mid-grey): every 100-m tick is wider than every 10-m tick,
+// and the ticks at 0 m and 500 m are wider than all others.
+TEST(LandingFace, TickWidths) {
   const IndexedBitmap& b = Art("face.bmp");
   auto width_at = [&](int metres) {
     const double angle = 90 + 0.36 * metres;
     double w = 0;
-    for (double d = -3; d <= 3; d += 0.02) w += LumaPolar(b, kPivotX, kPivotY, 108, angle + d) > 120 ? 0.02 : 0;
+    for (double d = -1.75; d <= 1.75; d += 0.02) w += LumaPolar(b, kPivotX, kPivotY, 108, angle + d) > 120 ? 0.02 : 0;
     return w;
   };
-  for (int bold : {0, 500})
-    for (int other : {100, 200, 300, 400, 600, 700, 800, 900})
-      EXPECT_GT(width_at(bold), width_at(other) + 0.3) << bold << " against " << other;
+  double widest_minor = 0, narrowest_major = 1e9, widest_major = 0;
+  for (int metres = 10; metres < 1000; metres += 10) {
+    if (metres == 500) continue;
+    const double w = width_at(metres);
+    if (metres % 100 == 0) {
+      narrowest_major = std::min(narrowest_major, w), widest_major = std::max(widest_major, w);
+    } else {
+      widest_minor = std::max(widest_minor, w);
+    }
+  }
+  EXPECT_GT(narrowest_major, widest_minor + 0.3);
+  for (int bold : {0, 500}) EXPECT_GT(width_at(bold), widest_major + 0.3) << bold << " m tick";
 }
 
 // Numerals 0.1..0.9 (no 0, no 0.5) in (219, 219, 219), centred at radius 77
