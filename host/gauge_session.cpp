@@ -40,12 +40,18 @@ constexpr uint32_t kGenerate = 0x1C, kDraw = 0x20, kKill = 0x24;
 
 std::unique_ptr<GaugeSession> GaugeSession::Load(const std::string& path, const LoadOptions& options) {
   std::unique_ptr<GaugeSession> session(new GaugeSession());
-  session->Start(path, options);
+  session->Start(PeImage::ReadFile(path), options);
   return session;
 }
 
-void GaugeSession::Start(const std::string& path, const LoadOptions& options) {
-  pe_ = PeImage::ReadFile(path);
+std::unique_ptr<GaugeSession> GaugeSession::LoadBytes(std::vector<uint8_t> file, const LoadOptions& options) {
+  std::unique_ptr<GaugeSession> session(new GaugeSession());
+  session->Start(PeImage::Parse(std::move(file)), options);
+  return session;
+}
+
+void GaugeSession::Start(PeImage pe, const LoadOptions& options) {
+  pe_ = std::move(pe);
   emu_ = std::make_unique<Emulator>();
   emu_->SetInstructionLimit(options.instruction_limit);
   stubs_ = std::make_unique<CrtStubs>(*emu_);

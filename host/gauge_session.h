@@ -121,6 +121,8 @@ struct ClickResult {
 class GaugeSession {
  public:
   static std::unique_ptr<GaugeSession> Load(const std::string& path, const LoadOptions& options = {});
+  // The same for a module already in memory (the PE loader's fuzz target).
+  static std::unique_ptr<GaugeSession> LoadBytes(std::vector<uint8_t> file, const LoadOptions& options = {});
 
   // The module.
   const PeImage& pe() const { return pe_; }
@@ -191,7 +193,7 @@ class GaugeSession {
 
  private:
   GaugeSession() = default;
-  void Start(const std::string& path, const LoadOptions& options);
+  void Start(PeImage pe, const LoadOptions& options);
   uint32_t HeaderRoutine(uint32_t offset) const;
   void CallRoutine(uint32_t offset, std::initializer_list<uint32_t> args);
   void OnAccess(uint32_t address, uint32_t size, bool write);
