@@ -352,6 +352,11 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
     ResetAfterFailure();
     throw HostError(fail_kind_, fail_message_);
   }
+  if (err == UC_ERR_INSN_INVALID) {
+    ResetAfterFailure();
+    throw HostError(ErrorKind::kCpuException, "module code at " + Hex(ReadRegister(UC_X86_REG_EIP)) +
+                                                  " executed an invalid instruction");
+  }
   if (err != UC_ERR_OK) {
     ResetAfterFailure();
     throw HostError(ErrorKind::kCpuException, "module function at " + Hex(function) + " failed: " +

@@ -277,7 +277,7 @@ void GaugeSession::CheckGuards(const ElementState& state) const {
     if (bytes[i] != kGuardByte)
       throw HostError(ErrorKind::kGuardBytes,
                       state.role + " wrote outside its text buffer of " + std::to_string(buffer.size) +
-                          " bytes (guard byte " + std::to_string(int(i) - int(kGuardSize)) + " changed)");
+                          " bytes (at offset " + std::to_string(int(i) - int(kGuardSize)) + ")");
   }
 }
 

@@ -33,7 +33,7 @@ struct LoadOptions {
   std::optional<uint32_t> base;  // load address; default: not the preferred base
   bool audit = false;            // record every module access to its own image
   bool count_instructions = false;
-  uint64_t instruction_limit = 50'000'000;
+  uint64_t instruction_limit = 2'000'000;
   // Store the primary service table's address in ImportTable while loading.
   // Off, the image stays as the module left it until UseServiceTable().
   bool store_service_table = true;

@@ -27,9 +27,16 @@ void PrintText(const std::vector<Phase>& phases) {
     for (const ElementState& e : phase.elements) {
       for (double r : e.results)
         std::printf("  value %s %s %s\n", e.role.c_str(), DoubleText(r).c_str(), DoubleBits(r).c_str());
+      if (e.real_result)
+        std::printf("  real %s %s %s\n", e.role.c_str(), DoubleText(*e.real_result).c_str(),
+                    DoubleBits(*e.real_result).c_str());
       if (e.kind == 2) std::printf("  text %s \"%s\"\n", e.role.c_str(), e.text.c_str());
     }
   }
+}
+
+void ResultJson(JsonWriter& json, double value) {
+  json.BeginObject().Key("value").Number(value).Key("bits").String(DoubleBits(value)).EndObject();
 }
 
 void PrintJson(const std::vector<Phase>& phases) {
@@ -42,9 +49,12 @@ void PrintJson(const std::vector<Phase>& phases) {
     for (const ElementState& e : phase.elements) {
       json.BeginObject().Key("role").String(e.role).Key("kind").Integer(e.kind);
       json.Key("results").BeginArray();
-      for (double r : e.results)
-        json.BeginObject().Key("value").Number(r).Key("bits").String(DoubleBits(r)).EndObject();
+      for (double r : e.results) ResultJson(json, r);
       json.EndArray();
+      if (e.real_result) {
+        json.Key("real_result");
+        ResultJson(json, *e.real_result);
+      }
       if (e.kind == 2) json.Key("text").String(e.text);
       json.EndObject();
     }
