@@ -1,5 +1,5 @@
 // gauge-host render FILE.gau [--set ID=VALUE ...] -o OUT.png [--scale S] [--areas]
-//   one update cycle, then the gauge as the host draws it; --areas outlines
+//   update cycles (see Frame), then the gauge as the host draws it; --areas outlines
 //   each clickable area with its cursor code.
 // gauge-host sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...)
 //                  [--set ID=VALUE ...] -o SHEET.png [--scale S]
@@ -46,7 +46,12 @@ std::unique_ptr<GaugeSession> Start(const Arguments& a) {
   return session;
 }
 
+// The picture of the gauge at the variables now set. Two update cycles: an
+// element may use a figure that a later element of the chain computes (the
+// landing altimeter's drum reads the metres its needle stores), so after
+// one cycle it would still show the previous values.
 render::Canvas Frame(GaugeSession& session, render::Renderer& renderer, double scale) {
+  session.RunFrame();
   const GaugePicture picture = PictureOf(session, session.RunFrame());
   render::Canvas canvas;
   std::string error;

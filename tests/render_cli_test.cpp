@@ -1,0 +1,110 @@
+// gauge-host render and sweep as a person uses them: area outlines,
+// contact sheets, and one clear line with exit code 2 for bad input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "render_fixture_art.h"
+#include "render_measure.h"
+
+namespace gauge::test {
+namespace {
+
+using namespace render_fixture;
+
+TEST(RenderCommand, BadInputGetsOneLineAndExitCodeTwo) {
+  const std::string out = OutputPath("bad.png");
+  const std::string fixture = FixtureModule();
+  const std::string missing_art =
+      std::string(GAUGE_MODULE_BUILD_DIR) + "/tests/fixture_modules/render/RenderFixtureMissingArt.gau";
+  const std::string not_a_module = std::string(GAUGE_SOURCE_DIR) + "/tests/fixture_modules/render/art/face.bmp";
+  const struct {
+    std::string args, says;
+  } cases[] = {
+      {"render /nonexistent/Gauge.gau -o " + out, "/nonexistent/Gauge.gau"},
+      {"render " + not_a_module + " -o " + out, "not a PE"},
+      {"render " + fixture + " --set 1001 -o " + out, "'1001'"},
+      {"render " + fixture + " --set x=1 -o " + out, "'x'"},
+      {"render " + fixture + " --set 1001=ninety -o " + out, "'ninety'"},
+      {"render " + fixture + " --set -o " + out, "usage"},
+      {"render " + missing_art + " -o " + out, "bitmap 200"},
+      {"render " + fixture + " -o /nonexistent/dir/out.png", "/nonexistent/dir/out.png"},
+      {"render " + fixture, "-o"},
+      {"render " + fixture + " --scale 0 -o " + out, "--scale"},
+      {"render " + fixture + " --scale 1e9 -o " + out, "--scale"},
+      {"render " + fixture + " --sideways -o " + out, "--sideways"},
+      {"sweep " + fixture + " --from 0 --to 1 --steps 3 -o " + out, "--var"},
+      {"sweep " + fixture + " --var 1001 --from 0 --steps 3 -o " + out, "--to"},
+      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 0 -o " + out, "--steps"},
+      {"sweep " + fixture + " --var 1001 --values 1,,2 -o " + out, "''"},
+      {"sweep " + fixture + " --var 1001 --values 1 --steps 2 -o " + out, "either"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const HostRun run = RunHost(c.args);
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+  }
+}
+
+bool Outline(Rgba p) { return p == Rgba{0, 255, 255, 255}; }
+
+TEST(RenderCommand, AreasOutlinesEachClickableAreaWithItsCursor) {
+  const Canvas plain = RenderedBy(FixtureModule(), "");
+  const Canvas marked = RenderedBy(FixtureModule(), "--areas");
+  ASSERT_EQ(marked.width, kFaceWidth);
+  EXPECT_EQ(std::count_if(plain.pixels.begin(), plain.pixels.end(), Outline), 0);
+  int on_edges = 0;
+  for (int x = kAreaX; x < kAreaX + kAreaWidth; ++x)
+    on_edges += Outline(marked.at(x, kAreaY)) + Outline(marked.at(x, kAreaY + kAreaHeight - 1));
+  for (int y = kAreaY; y < kAreaY + kAreaHeight; ++y)
+    on_edges += Outline(marked.at(kAreaX, y)) + Outline(marked.at(kAreaX + kAreaWidth - 1, y));
+  EXPECT_EQ(on_edges, 2 * (kAreaWidth + kAreaHeight));
+  // Inside the box the picture is untouched; the cursor label sits just above it.
+  for (int y = kAreaY + 1; y < kAreaY + kAreaHeight - 1; ++y)
+    for (int x = kAreaX + 1; x < kAreaX + kAreaWidth - 1; ++x) ASSERT_EQ(marked.at(x, y), plain.at(x, y));
+  int label = 0;
+  for (int y = kAreaY - 16; y < kAreaY; ++y)
+    for (int x = kAreaX; x < kAreaX + kAreaWidth; ++x) label += marked.at(x, y).g > 200 && marked.at(x, y).b > 200;
+  EXPECT_GT(label, 20);
+}
+
+TEST(RenderCommand, ScaleEnlargesThePicture) {
+  const Canvas render = RenderedBy(FixtureModule(), "--scale 2.5 --set 1001=90");
+  EXPECT_EQ(render.width, kFaceWidth * 5 / 2);
+  EXPECT_EQ(render.height, kFaceHeight * 5 / 2);
+  const auto needle = [&](int x, int y) { return render.at(x, y).r > 200 && render.at(x, y).b < 100; };
+  EXPECT_NEAR(NeedleDirection(render, kNeedleX * 2.5 + 0.75, kNeedleY * 2.5 + 0.75, 30, 80, needle), 90, 1);
+}
+
+// Each frame of a sheet is the render at its value, laid out in rows.
+TEST(SweepCommand, SheetHoldsTheRenderOfEachValue) {
+  const std::string sheet_path = OutputPath("sheet.png");
+  const HostRun run = RunHost("sweep " + FixtureModule() + " --var 1001 --from 0 --to 270 --steps 4 -o " + sheet_path);
+  ASSERT_EQ(run.exit_code, 0) << run.errors;
+  Canvas sheet;
+  std::string error;
+  ASSERT_TRUE(render::ReadPng(sheet_path, sheet, error)) << error;
+  // Four frames: two columns, two rows, 12 px apart, captions under each.
+  const int gap = 12, cell_w = kFaceWidth + gap, cell_h = kFaceHeight + 16 + 2 * gap;
+  EXPECT_EQ(sheet.width, 2 * cell_w + gap);
+  EXPECT_EQ(sheet.height, 2 * cell_h + gap);
+  for (int k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    const Canvas frame = RenderedBy(FixtureModule(), "--set 1001=" + std::to_string(90 * k));
+    const int left = gap + (k % 2) * cell_w, top = gap + (k / 2) * cell_h;
+    int differing = 0;
+    for (int y = 0; y < frame.height; ++y)
+      for (int x = 0; x < frame.width; ++x)
+        differing += frame.at(x, y).a == 255 && !(sheet.at(left + x, top + y) == frame.at(x, y));
+    EXPECT_EQ(differing, 0);
+    int caption = 0;
+    for (int y = top + kFaceHeight; y < top + cell_h - gap; ++y)
+      for (int x = left; x < left + kFaceWidth; ++x) caption += sheet.at(x, y).r > 200;
+    EXPECT_GT(caption, 10);
+  }
+}
+
+}  // namespace
+}  // namespace gauge::test

@@ -1,0 +1,114 @@
+// The renderer's own rules where the fixture module cannot reach them:
+// calibration tables of other shapes, window surrounds, scaling, PNG round
+// trips and sheet layout.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "annotate.h"
+#include "scene.h"
+
+namespace gauge::render {
+namespace {
+
+TEST(CalibratedNeedleAngle, FollowsTablesOfEveryShape) {
+  const Point pivot{100, 100};
+  const std::vector<CalibrationPoint> counter_clockwise = {
+      {{100, 200}, -1}, {{200, 100}, 0}, {{100, 0}, 1}};  // 90, 0, 270 degrees
+  const std::vector<CalibrationPoint> single = {{{100, 0}, 5}};
+  const std::vector<CalibrationPoint> none;
+  const struct {
+    const std::vector<CalibrationPoint>* table;
+    double value, angle;
+  } cases[] = {
+      {&counter_clockwise, -1, 90},     {&counter_clockwise, -0.5, 45},
+      {&counter_clockwise, 0.5, 315},   // short way back across 3 o'clock
+      {&counter_clockwise, 1, 270},     {&counter_clockwise, 7, 270},
+      {&counter_clockwise, -7, 90},     {&counter_clockwise, std::nan(""), 90},
+      {&single, -3, 270},               {&single, 30, 270},
+      {&none, 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    EXPECT_NEAR(CalibratedNeedleAngle(pivot, *c.table, c.value), c.angle, 1e-9);
+  }
+}
+
+IndexedBitmap Filled(int w, int h, uint8_t index) {
+  IndexedBitmap b;
+  b.width = w, b.height = h;
+  b.pixels.assign(static_cast<size_t>(w) * h, index);
+  return b;
+}
+
+TEST(SurroundIndex, IsTheIndexAlongTheEdgesEvenWhenTheOpeningIsLarger) {
+  IndexedBitmap window = Filled(10, 10, 7);
+  for (int y = 1; y < 9; ++y)
+    for (int x = 1; x < 9; ++x) window.pixels[y * 10 + x] = 3;
+  window.pixels[5] = 3;  // the opening may touch an edge
+  EXPECT_EQ(SurroundIndex(window), 7);
+}
+
+// At scale 2 each gauge pixel covers 2 x 2 canvas pixels, and a bitmap
+// drawn unturned keeps its colours on them (a flat bitmap stays flat up to
+// its edges, bilinear sampling blending only across them).
+TEST(Renderer, ScaleEnlargesAboutPixelCentres) {
+  IndexedBitmap face = Filled(8, 6, 1);
+  face.palette[1] = Rgb{10, 200, 30};
+  Scene scene{8, 6, {ImageItem{&face, {0, 0}, {0, 0}, 0}}};
+  Renderer renderer;
+  Canvas canvas;
+  std::string error;
+  ASSERT_TRUE(renderer.Render(scene, 2, canvas, error)) << error;
+  EXPECT_EQ(canvas.width, 16);
+  EXPECT_EQ(canvas.height, 12);
+  EXPECT_EQ(canvas.at(1, 1), (Rgba{10, 200, 30, 255}));
+  EXPECT_EQ(canvas.at(14, 10), (Rgba{10, 200, 30, 255}));
+  // The outermost canvas pixels sample a quarter pixel beyond the edge, on
+  // both sides alike: three quarters covered.
+  EXPECT_EQ(canvas.at(0, 5).a, 191);
+  EXPECT_EQ(canvas.at(15, 5).a, 191);
+}
+
+TEST(Png, KeepsColourAndPartialAlpha) {
+  Canvas canvas(3, 2);
+  canvas.at(0, 0) = Rgba{100, 50, 0, 200};
+  canvas.at(2, 1) = Rgba{255, 255, 255, 255};
+  const std::string path = (std::filesystem::temp_directory_path() / "render_library_test.png").string();
+  std::string error;
+  ASSERT_TRUE(WritePng(path, canvas, error)) << error;
+  Canvas back;
+  ASSERT_TRUE(ReadPng(path, back, error)) << error;
+  std::filesystem::remove(path);
+  ASSERT_EQ(back.width, 3);
+  for (size_t i = 0; i < canvas.pixels.size(); ++i) {
+    EXPECT_NEAR(back.pixels[i].r, canvas.pixels[i].r, 1);
+    EXPECT_NEAR(back.pixels[i].g, canvas.pixels[i].g, 1);
+    EXPECT_EQ(back.pixels[i].a, canvas.pixels[i].a);
+  }
+  EXPECT_FALSE(WritePng("/nonexistent-dir/x.png", canvas, error));
+  EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
+}
+
+TEST(ContactSheet, LaysFramesOutInRowsWithCaptions) {
+  Canvas frame(40, 30);
+  frame.Fill(Rgba{255, 0, 0, 255});
+  const std::vector<Canvas> frames(5, frame);
+  const std::vector<std::string> captions = {"0", "1", "2", "3", "4"};
+  TextRenderer text;
+  const Canvas sheet = ContactSheet(frames, captions, text);
+  // Five frames: three columns, two rows.
+  int red_columns = 0;
+  for (int x = 0; x < sheet.width; ++x) red_columns += sheet.at(x, 20) == Rgba{255, 0, 0, 255};
+  EXPECT_EQ(red_columns, 3 * 40);
+  EXPECT_GT(sheet.height, 2 * 30 + 2 * 16);
+  // Captions: light pixels below the first frame.
+  int caption_pixels = 0;
+  for (int y = 12 + 30; y < 12 + 30 + 24; ++y)
+    for (int x = 12; x < 52; ++x) caption_pixels += sheet.at(x, y).r > 200;
+  EXPECT_GT(caption_pixels, 5);
+}
+
+}  // namespace
+}  // namespace gauge::render
