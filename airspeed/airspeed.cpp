@@ -38,25 +38,13 @@ StaticImageElement AirspeedFace = {
     .host_image = {},
 };
 
-NeedleElement AirspeedNeedle = {
-    .head = ElementHead(kNeedleKind, 300, {138, 138}, {54, 9}, nullptr, AirspeedFailures, 0x3),
-    .variable = HostVariable(61),
-    .value_callback = AirspeedNeedleValue,
-    .needle_host_words = {},
-    .needle_point = {179, 9},
-    .calibration = nullptr,
-    .calibration_count = 0,
-    .step_limit = 6,
-    .host_tail = {},
-};
+NeedleElement AirspeedNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, 300, {138, 138}, {54, 9}, nullptr, AirspeedFailures, 0x3),
+    61, AirspeedNeedleValue, {179, 9}, 6);
 
 StaticImageElement* top_element = &AirspeedFace;
 
-MouseArea AirspeedMouseAreas[] = {
-    PlainMouseArea(kAreaParent),
-    PlainMouseArea(kAreaEndOfParent),
-    PlainMouseArea(kAreaEndOfList),
-};
+MouseArea AirspeedMouseAreas[] = PLAIN_MOUSE_AREA_LIST(0);
 MouseArea* const gauge_mouse_areas = AirspeedMouseAreas;
 
 }  // extern "C"

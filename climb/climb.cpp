@@ -43,25 +43,13 @@ StaticImageElement ClimbFace = {
     .host_image = {},
 };
 
-NeedleElement ClimbNeedle = {
-    .head = ElementHead(kNeedleKind, 4352, {150, 150}, {11, 11}, nullptr, ClimbFailures, 0x3),
-    .variable = HostVariable(65),
-    .value_callback = ClimbNeedleValue,
-    .needle_host_words = {},
-    .needle_point = {106, 11},
-    .calibration = ClimbCalibration,
-    .calibration_count = 9,
-    .step_limit = 3,
-    .host_tail = {},
-};
+NeedleElement ClimbNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, 4352, {150, 150}, {11, 11}, nullptr, ClimbFailures, 0x3),
+    65, ClimbNeedleValue, {106, 11}, 3, ClimbCalibration, 9);
 
 StaticImageElement* top_element = &ClimbFace;
 
-MouseArea ClimbMouseAreas[] = {
-    PlainMouseArea(kAreaParent, 0xA42B),
-    PlainMouseArea(kAreaEndOfParent),
-    PlainMouseArea(kAreaEndOfList),
-};
+MouseArea ClimbMouseAreas[] = PLAIN_MOUSE_AREA_LIST(0xA42B);
 MouseArea* const gauge_mouse_areas = ClimbMouseAreas;
 
 }  // extern "C"

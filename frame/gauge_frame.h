@@ -50,3 +50,28 @@ constexpr ElementHeader ElementHead(int32_t kind, int32_t bitmap_id, PixelPoint 
                        .previous = nullptr, .children = children, .failures = failures,
                        .image_flags = image_flags, .reserved = {}};
 }
+
+// A needle: the element's variable, the function that turns it into the
+// needle's result, and the calibration table when it has one.
+constexpr NeedleElement NeedleRecord(ElementHeader head, int32_t variable_id, ValueCallback callback,
+                                     PixelPoint needle_point, int32_t step_limit,
+                                     NonlinearityPoint* calibration = nullptr,
+                                     int32_t calibration_count = 0) {
+  return NeedleElement{.head = head, .variable = HostVariable(variable_id),
+                       .value_callback = callback, .needle_host_words = {},
+                       .needle_point = needle_point, .calibration = calibration,
+                       .calibration_count = calibration_count, .step_limit = step_limit,
+                       .host_tail = {}};
+}
+
+// A clickable child area of a mouse-area list.
+constexpr MouseArea ChildMouseArea(PixelBox box, int32_t cursor, uint32_t area_flags,
+                                   MouseFunction function) {
+  return MouseArea{.area_type = kAreaChild, .box = box, .cursor = cursor, .help_code = 0,
+                   .area_flags = area_flags, .event_code = 0, .function = function, .extra = 0};
+}
+
+// The list of a gauge that answers no click: one empty parent area.
+#define PLAIN_MOUSE_AREA_LIST(parent_help_code)                                       \
+  {PlainMouseArea(kAreaParent, parent_help_code), PlainMouseArea(kAreaEndOfParent), \
+   PlainMouseArea(kAreaEndOfList)}

@@ -131,26 +131,16 @@ StringElement LandingReadout = {
     .host_tail = {},
 };
 
-NeedleElement LandingNeedle = {
-    .head = ElementHead(kNeedleKind, 8192, {150, 145}, {52, 18}, nullptr, LandingFailures, 0x3),
-    .variable = HostVariable(74),
-    .value_callback = LandingNeedleValue,
-    .needle_host_words = {},
-    .needle_point = {15, 15},
-    .calibration = nullptr,
-    .calibration_count = 0,
-    .step_limit = 90,
-    .host_tail = {},
-};
+NeedleElement LandingNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, 8192, {150, 145}, {52, 18}, nullptr, LandingFailures, 0x3),
+    74, LandingNeedleValue, {15, 15}, 90);
 
 StaticImageElement* top_element = &LandingFace;
 
 MouseArea LandingMouseAreas[] = {
     PlainMouseArea(kAreaParent),
-    {.area_type = kAreaChild, .box = {110, 280, 30, 50}, .cursor = 2, .help_code = 0,
-     .area_flags = 0x20200000, .event_code = 0, .function = LandingKnobLeft, .extra = 0},
-    {.area_type = kAreaChild, .box = {145, 280, 30, 50}, .cursor = 1, .help_code = 0,
-     .area_flags = 0x20200000, .event_code = 0, .function = LandingKnobRight, .extra = 0},
+    ChildMouseArea({110, 280, 30, 50}, 2, 0x20200000, LandingKnobLeft),
+    ChildMouseArea({145, 280, 30, 50}, 1, 0x20200000, LandingKnobRight),
     PlainMouseArea(kAreaEndOfParent),
     PlainMouseArea(kAreaEndOfList),
 };
