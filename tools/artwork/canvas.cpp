@@ -101,6 +101,20 @@ void Canvas::Polygon(const std::vector<Point>& corners, Colour c) {
   cairo_fill(cr_);
 }
 
+void Canvas::SetGradient(cairo_pattern_t* gradient, Stops stops) {
+  for (const auto& [offset, c] : stops) cairo_pattern_add_color_stop_rgb(gradient, offset, c.r / 255, c.g / 255, c.b / 255);
+  cairo_set_source(cr_, gradient);
+  cairo_pattern_destroy(gradient);  // the context keeps its own reference
+}
+
+void Canvas::LinearSource(Point from, Point to, Stops stops) {
+  SetGradient(cairo_pattern_create_linear(from.x, from.y, to.x, to.y), stops);
+}
+
+void Canvas::RadialSource(Point inner, double inner_radius, Point outer, double outer_radius, Stops stops) {
+  SetGradient(cairo_pattern_create_radial(inner.x, inner.y, inner_radius, outer.x, outer.y, outer_radius), stops);
+}
+
 void Canvas::Ring(Point centre, double radius, double line_width, Colour c) {
   Arc(centre, radius, 0, 360, line_width, c);
 }

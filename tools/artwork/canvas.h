@@ -7,7 +7,9 @@
 
 #include <cairo.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gauge::art {
@@ -85,10 +87,18 @@ class Canvas {
   // Width and height of the inked box that Text() would draw.
   Point TextSize(const std::string& text, const TextStyle& style);
 
+  // A gradient as the source of the next fill or stroke made through
+  // cairo(): colour stops (offset 0..1, colour) along the line `from`-`to`,
+  // or between two circles.
+  using Stops = std::initializer_list<std::pair<double, Colour>>;
+  void LinearSource(Point from, Point to, Stops stops);
+  void RadialSource(Point inner, double inner_radius, Point outer, double outer_radius, Stops stops);
+
   Rendering Render() const;
 
  private:
   void SetColour(Colour c);
+  void SetGradient(cairo_pattern_t* gradient, Stops stops);
   void SetFont(const std::string& text, const TextStyle& style);
 
   int width_, height_;
