@@ -9,9 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
-#include <utility>
 
 #include "artwork.h"
 
@@ -65,9 +63,13 @@ IndexedBitmap Finish(const Rendering& r, const SurroundMask& surround) {
 
 void SetSource(cairo_t* cr, Colour c) { cairo_set_source_rgb(cr, c.r / 255, c.g / 255, c.b / 255); }
 
-// A grey gradient through (offset, grey level 0..255) stops.
-void GreyStops(cairo_pattern_t* p, std::initializer_list<std::pair<double, double>> stops) {
-  for (auto [offset, v] : stops) cairo_pattern_add_color_stop_rgb(p, offset, v / 255, v / 255, v / 255);
+constexpr Colour Grey(double v) { return {v, v, v}; }
+
+// A disc filled with the canvas's current source (a gradient).
+void FillDisc(cairo_t* cr, Point centre, double radius) {
+  cairo_new_path(cr);
+  cairo_arc(cr, centre.x, centre.y, radius, 0, 2 * M_PI);
+  cairo_fill(cr);
 }
 
 // ---- face ---------------------------------------------------------------
@@ -116,18 +118,15 @@ void DrawCase(Canvas& c) {
   cairo_save(cr);
   cairo_clip(cr);
   CasePath(cr);
-  cairo_pattern_t* light = cairo_pattern_create_linear(0, 0, kFaceWidth, kFaceHeight);
-  GreyStops(light, {{0, 56}, {0.5, 24}, {1, 12}});
-  cairo_set_source(cr, light);
+  c.LinearSource({0, 0}, {kFaceWidth, kFaceHeight}, {{0, Grey(56)}, {0.5, Grey(24)}, {1, Grey(12)}});
   cairo_set_line_width(cr, 3);
   cairo_stroke(cr);
-  cairo_pattern_destroy(light);
   cairo_restore(cr);
   // Countersunk mounting holes: a bevelled ring round each (the hole itself
   // is surround).
   for (const Hole& h : kHoles) {
-    c.Arc(h.centre, kHoleRadius + 1.3, 180, 360, 2.6, {44, 44, 44});
-    c.Arc(h.centre, kHoleRadius + 1.3, 0, 180, 2.6, {20, 20, 20});
+    c.Arc(h.centre, kHoleRadius + 1.3, 180, 360, 2.6, Grey(44));
+    c.Arc(h.centre, kHoleRadius + 1.3, 0, 180, 2.6, Grey(20));
   }
 }
 
@@ -135,22 +134,16 @@ void DrawCase(Canvas& c) {
 // arcs, brightest where the light from the top left catches them.
 void DrawBezel(Canvas& c) {
   constexpr double kRadius = 131;
-  cairo_t* cr = c.cairo();
-  cairo_pattern_t* light = cairo_pattern_create_linear(kPivot.x - kRadius, kPivot.y - kRadius, kPivot.x + kRadius,
-                                                       kPivot.y + kRadius);
-  GreyStops(light, {{0.15, 36}, {0.5, 18}, {0.85, 10}});
-  cairo_new_path(cr);
-  cairo_arc(cr, kPivot.x, kPivot.y, kRadius, 0, 2 * M_PI);
-  cairo_set_source(cr, light);
-  cairo_fill(cr);
-  cairo_pattern_destroy(light);
-  c.Ring(kPivot, kRadius, 1, {28, 28, 28});
+  c.LinearSource({kPivot.x - kRadius, kPivot.y - kRadius}, {kPivot.x + kRadius, kPivot.y + kRadius},
+                 {{0.15, Grey(36)}, {0.5, Grey(18)}, {0.85, Grey(10)}});
+  FillDisc(c.cairo(), kPivot, kRadius);
+  c.Ring(kPivot, kRadius, 1, Grey(28));
   auto highlight = [&](double radius, double width, double from, double to, double peak) {
     constexpr double kStep = 2;
     for (double a = from; a < to; a += kStep) {
       const double s = std::sin((a - from) / (to - from) * M_PI);  // fades at both ends
       const double v = 24 + (peak - 24) * s * s;
-      c.Arc(kPivot, radius, a, a + kStep + 0.05, width, {v, v, v});
+      c.Arc(kPivot, radius, a, a + kStep + 0.05, width, Grey(v));
     }
   };
   highlight(128.5, 1.4, 160, 290, 150);  // outer rim, upper left
@@ -191,7 +184,7 @@ void DrawDial(Canvas& c) {
   cairo_fill(cr);
   cairo_restore(cr);
   cairo_surface_destroy(texture);
-  c.Ring(kPivot, kDialRadius - 0.6, 1.2, {10, 10, 10});  // shadow of the bezel
+  c.Ring(kPivot, kDialRadius - 0.6, 1.2, Grey(10));  // shadow of the bezel
 }
 
 // One tick per 10 m; the 100-m ticks longer and wider, 0 and 500 m boldest.
@@ -274,24 +267,14 @@ void DrawLegends(Canvas& c, const Font& script) {
 
 // The knob at the foot of the case: knurled rim, domed face, lit from above.
 void DrawKnob(Canvas& c) {
-  cairo_t* cr = c.cairo();
-  c.Disc(kKnob, kKnobRadius + 1.5, {4, 4, 4});  // its shadow on the lug
-  cairo_pattern_t* body = cairo_pattern_create_linear(0, kKnob.y - kKnobRadius, 0, kKnob.y + kKnobRadius);
-  GreyStops(body, {{0, 96}, {1, 20}});
-  cairo_new_path(cr);
-  cairo_arc(cr, kKnob.x, kKnob.y, kKnobRadius, 0, 2 * M_PI);
-  cairo_set_source(cr, body);
-  cairo_fill(cr);
-  cairo_pattern_destroy(body);
-  for (int i = 0; i < 72; ++i) c.RadialTick(kKnob, i * 5, kKnobRadius - 3.5, kKnobRadius, 1.1, {12, 12, 12});
-  cairo_pattern_t* dome = cairo_pattern_create_radial(kKnob.x - 6, kKnob.y - 8, 2, kKnob.x, kKnob.y, 21);
-  GreyStops(dome, {{0, 120}, {1, 32}});
-  cairo_new_path(cr);
-  cairo_arc(cr, kKnob.x, kKnob.y, 21, 0, 2 * M_PI);
-  cairo_set_source(cr, dome);
-  cairo_fill(cr);
-  cairo_pattern_destroy(dome);
-  c.Ring(kKnob, 21, 1, {12, 12, 12});
+  constexpr double kDomeRadius = 21;
+  c.Disc(kKnob, kKnobRadius + 1.5, Grey(4));  // its shadow on the lug
+  c.LinearSource({0, kKnob.y - kKnobRadius}, {0, kKnob.y + kKnobRadius}, {{0, Grey(96)}, {1, Grey(20)}});
+  FillDisc(c.cairo(), kKnob, kKnobRadius);
+  for (int i = 0; i < 72; ++i) c.RadialTick(kKnob, i * 5, kKnobRadius - 3.5, kKnobRadius, 1.1, Grey(12));
+  c.RadialSource({kKnob.x - 6, kKnob.y - 8}, 2, kKnob, kDomeRadius, {{0, Grey(120)}, {1, Grey(32)}});
+  FillDisc(c.cairo(), kKnob, kDomeRadius);
+  c.Ring(kKnob, kDomeRadius, 1, Grey(12));
   c.RadialTick(kKnob, 270, 9, 19, 2.2, kWhite);  // index line
 }
 
