@@ -16,7 +16,6 @@
 namespace gauge::art {
 namespace {
 
-constexpr Colour kBlack{0, 0, 0};
 constexpr Colour kCase{8, 8, 8};
 constexpr Colour kDark{16, 16, 16};
 constexpr Colour kDrumGround{24, 24, 24};
@@ -80,10 +79,7 @@ constexpr double kDialRadius = 115;
 constexpr Point kKnob{143, 304};
 constexpr double kKnobRadius = 27.5;
 
-struct Hole {
-  Point centre;
-};
-constexpr Hole kHoles[] = {{{34, 37}}, {{259, 36}}, {{39, 262}}, {{260, 263}}};
+constexpr Point kHoles[] = {{34, 37}, {259, 36}, {39, 262}, {260, 263}};  // mounting holes
 constexpr double kHoleRadius = 9.5;  // 19 pixels across
 
 double MarkAngle(double metres) { return 90 + 0.36 * metres; }
@@ -124,9 +120,9 @@ void DrawCase(Canvas& c) {
   cairo_restore(cr);
   // Countersunk mounting holes: a bevelled ring round each (the hole itself
   // is surround).
-  for (const Hole& h : kHoles) {
-    c.Arc(h.centre, kHoleRadius + 1.3, 180, 360, 2.6, Grey(44));
-    c.Arc(h.centre, kHoleRadius + 1.3, 0, 180, 2.6, Grey(20));
+  for (const Point& h : kHoles) {
+    c.Arc(h, kHoleRadius + 1.3, 180, 360, 2.6, Grey(44));
+    c.Arc(h, kHoleRadius + 1.3, 0, 180, 2.6, Grey(20));
   }
 }
 
@@ -291,12 +287,11 @@ IndexedBitmap DrawFace() {
   DrawKnob(c);
 
   const Rendering r = c.Render();
-  SurroundMask surround = AroundShape(r);
-  for (int y = 0; y < kFaceHeight; ++y)
-    for (int x = 0; x < kFaceWidth; ++x)
-      for (const Hole& h : kHoles)
-        if (std::hypot(x - h.centre.x, y - h.centre.y) < kHoleRadius)
-          surround[static_cast<size_t>(y) * kFaceWidth + x] = true;
+  SurroundMask surround = AroundShape(r);  // outside the case, and the holes:
+  for (const Point& hole : kHoles) {
+    const SurroundMask outside_hole = OutsideDisc(kFaceWidth, kFaceHeight, hole, kHoleRadius);
+    for (size_t i = 0; i < surround.size(); ++i) surround[i] = surround[i] || !outside_hole[i];
+  }
   return Finish(r, surround);
 }
 
