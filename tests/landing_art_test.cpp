@@ -322,8 +322,10 @@ TEST(LandingNeedle, IndexZeroOnlyAroundTheShape) {
 TEST(LandingNeedle, HubBladeAndCounterweight) {
   const IndexedBitmap& b = Art("needle.bmp");
   const Rgb orange{224, 112, 0}, dark{16, 16, 16};
-  for (int y = 13; y <= 20; ++y)
-    for (int x = 71; x <= 146; ++x) ASSERT_EQ(b.colour(x, y), orange) << "blade " << x << "," << y;
+  for (int y = 13; y <= 20; ++y) {
+    for (int x = 70; x <= 146; ++x) ASSERT_EQ(b.colour(x, y), orange) << "blade " << x << "," << y;
+    EXPECT_NE(b.colour(68, y), orange) << "the blade starts at x 70, row " << y;
+  }
   for (int x = 72; x <= 149; ++x) {
     EXPECT_EQ(b.at(x, 12), 0) << "above the blade at x " << x;
     EXPECT_EQ(b.at(x, 21), 0) << "below the blade at x " << x;
