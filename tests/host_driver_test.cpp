@@ -1,0 +1,184 @@
+// The stand-in host driving the frame fixture: all four element kinds in
+// one chain, the variable store reaching records through the driver and
+// through ReadVariable, the string's guarded text buffer, clicks on the
+// registered child areas, and instruction counting.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "gauge_session.h"
+#include "host_test_support.h"
+
+namespace {
+
+using gauge::ElementState;
+using gauge::GaugeSession;
+using gauge::HostError;
+using gauge::LoadOptions;
+using namespace host_test;
+
+std::unique_ptr<GaugeSession> Fixture(const LoadOptions& options = {}) {
+  auto s = GaugeSession::Load(FixtureModule("FrameFixture"), options);
+  s->Install(0);
+  s->Initialize();
+  return s;
+}
+
+TEST(Driver, ReportsTheChainAsTheRecordsHoldIt) {
+  auto s = Fixture();
+  const std::vector<ElementState> chain = s->ElementStates();
+  ASSERT_EQ(chain.size(), 4u);
+  const int32_t kinds[] = {0, 6, 2, 1};
+  const int32_t bitmaps[] = {1, 1, -1, 2};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(chain[i].kind, kinds[i]);
+    EXPECT_EQ(chain[i].bitmap_id, bitmaps[i]);
+    EXPECT_EQ(chain[i].parent, i - 1);
+  }
+  EXPECT_EQ(chain[1].origin.x, 8);
+  EXPECT_EQ(chain[1].factor, 1.0);
+  EXPECT_EQ(chain[2].font_face, "Courier New");
+  EXPECT_EQ(chain[2].char_count, 4u);
+  EXPECT_EQ(chain[2].text_format, 0x25u);
+  EXPECT_EQ(chain[2].text_size.x, 14);
+  EXPECT_EQ(chain[3].variable_ids, std::vector<int32_t>{7});
+  ASSERT_EQ(chain[3].calibration.size(), 2u);
+  EXPECT_EQ(chain[3].calibration[1].point.y, 15);
+  EXPECT_EQ(chain[3].calibration[1].value, 10.0);
+  EXPECT_EQ(chain[3].failures.size(), 1u);
+  EXPECT_TRUE(chain[0].failures.empty());
+  for (const ElementState& e : chain) EXPECT_TRUE(e.results.empty()) << "nothing was called";
+}
+
+TEST(Driver, CallsEveryValueCallbackWithTheStoredValues) {
+  auto s = Fixture();
+  s->SetVariable(5, 4);
+  s->SetVariable(6, 3);
+  s->SetVariable(7, 2);
+  s->SetVariable(9, 0.25);
+  s->ClearRecords();
+  const std::vector<ElementState> chain = s->RunFrame();
+  EXPECT_EQ(chain[1].results, std::vector<double>{-4});          // sprite
+  EXPECT_EQ(chain[2].results, (std::vector<double>{3, 0, 0}));   // string: three callbacks
+  ASSERT_TRUE(chain[2].real_result.has_value());
+  EXPECT_EQ(*chain[2].real_result, 3.5);
+  EXPECT_EQ(chain[2].text, "xxx");
+  EXPECT_EQ(chain[3].results, std::vector<double>{2.25});        // needle: own value + bound one
+
+  // The needle refreshed the bound variable through ReadVariable, once.
+  int reads = 0;
+  for (const gauge::ServiceCall& call : s->service_calls())
+    if (call.name == "ReadVariable") {
+      ++reads;
+      EXPECT_EQ(call.args[0], s->records().bound_variables().at(0));
+    }
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(s->emulator().ReadDouble(s->records().bound_variables()[0] + 12), 0.25);
+
+  // The string's text pointer is a host buffer, not module memory.
+  const uint32_t text = s->emulator().ReadWord(chain[2].address + 0xB8);
+  EXPECT_NE(text, 0u);
+  EXPECT_FALSE(s->module().contains(text));
+}
+
+TEST(Driver, TextThatFillsTheBufferExactlyIsAccepted) {
+  auto s = Fixture();
+  s->SetVariable(6, 4);  // char_count characters and the zero
+  EXPECT_EQ(s->RunFrame()[2].text, "xxxx");
+}
+
+TEST(Driver, WritingPastTheTextBufferFails) {
+  auto s = Fixture();
+  s->SetVariable(6, 5);  // one character and the zero too many
+  try {
+    s->RunFrame();
+    FAIL() << "an overrun went unnoticed";
+  } catch (const HostError& e) {
+    EXPECT_EQ(e.kind(), gauge::ErrorKind::kGuardBytes);
+    EXPECT_NE(std::string(e.what()).find("element[2] (string)"), std::string::npos) << e.what();
+  }
+}
+
+TEST(Driver, ClicksReachOnlyRegisteredChildAreas) {
+  struct Case {
+    int32_t x, y;
+    int area;            // -1: nothing hit
+    uint32_t event, parameter, result;
+  };
+  const Case cases[] = {
+      {3, 4, 1, 0x1234, 0, 1},   {2, 3, 1, 0x1234, 0, 1},   {6, 6, 1, 0x1234, 0, 1},  // inside, both corners
+      {7, 3, -1, 0, 0, 0},       {2, 7, -1, 0, 0, 0},       {8, 4, -1, 0, 0, 0},      // just outside, the gap
+      {13, 6, 2, 0x1235, 7, 2},  {9, 3, 2, 0x1235, 7, 2},   {-1, -1, -1, 0, 0, 0},
+  };
+  auto s = Fixture();
+  for (const Case& c : cases) {
+    s->ClearRecords();
+    const gauge::ClickResult click = s->Click(c.x, c.y);
+    EXPECT_EQ(click.hit, c.area >= 0) << c.x << "," << c.y;
+    EXPECT_EQ(click.area_index, c.area) << c.x << "," << c.y;
+    if (c.area < 0) {
+      EXPECT_TRUE(s->service_calls().empty());
+      continue;
+    }
+    EXPECT_EQ(click.result, c.result);
+    ASSERT_EQ(click.events.size(), 1u);
+    EXPECT_EQ(click.events[0].args, (std::vector<uint32_t>{c.event, c.parameter}));
+    EXPECT_EQ(s->service_calls().size(), 1u);
+  }
+  s->Kill();
+  EXPECT_FALSE(s->Click(3, 4).hit) << "the list was withdrawn";
+}
+
+TEST(Driver, TheAirspeedGaugeAnswersNoClick) {
+  auto s = GaugeSession::Load(DistModule("Ostrel_Airspeed"));
+  s->Install(0);
+  s->Initialize();
+  s->ClearRecords();
+  for (int32_t xy : {0, 100, 138, 275}) EXPECT_FALSE(s->Click(xy, xy).hit);
+  EXPECT_TRUE(s->service_calls().empty());
+}
+
+TEST(Driver, CountsInstructionsOnlyWhenAsked) {
+  LoadOptions counting;
+  counting.count_instructions = true;
+  for (bool on : {false, true}) {
+    auto s = Fixture(on ? counting : LoadOptions{});
+    s->SetVariable(7, 1);
+    const uint32_t needle = s->records().elements().at(3).address;
+    const uint32_t callback = s->emulator().ReadWord(needle + 88);
+    s->CallDouble(callback, {needle + 60});
+    const uint64_t first = s->last_instruction_count();
+    s->CallDouble(callback, {needle + 60});
+    EXPECT_EQ(s->last_instruction_count(), first);
+    if (on) {
+      EXPECT_GT(first, 5u);
+      EXPECT_LT(first, 200u);
+    } else {
+      EXPECT_EQ(first, 0u);
+    }
+  }
+}
+
+TEST(Driver, AuditNamesTheFieldsModuleCodeTouches) {
+  LoadOptions options;
+  options.audit = true;
+  auto s = Fixture(options);
+  s->ClearRecords();
+  s->EvaluateElements();
+  std::set<std::string> touched;
+  for (const gauge::AuditEntry& a : s->audit())
+    if (a.record.front() != '.') touched.insert(std::string(a.write ? "write " : "read ") + a.record + "." + a.field);
+  const std::set<std::string> expected = {
+      "read ImportTable.services",                  // ReadVariable's table
+      "read element[1] (sprite).variables[0].value",
+      "read element[2] (string).variables[0].value",
+      "read element[2] (string).variables[1].value",
+      "read element[2] (string).variables[2].value",
+      "read element[2] (string).text",              // the text callback's buffer pointer
+      "read element[3] (needle).variable.value",
+      "read units variable.value",
+  };
+  EXPECT_EQ(touched, expected);
+}
+
+}  // namespace
