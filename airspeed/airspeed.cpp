@@ -6,16 +6,16 @@
 // The needle angle for an airspeed: clockwise degrees from 3 o'clock, not
 // reduced to one turn (146.25 to 810). The record keeps the host's value.
 double __stdcall AirspeedNeedleValue(ModuleVariable* variable) {
+  // Tested from the top segment down, so each input takes one comparison
+  // per segment above its own and computes only its own segment's formula.
   double v = variable->value;
-  if (v > 410.0) {
-    v = 410.0;
-  } else if (!(v >= 0.0)) {  // negatives and NaN
-    v = 0.0;
+  if (v > 200.0) {
+    if (v > 410.0) v = 410.0;
+    return (v - 200.0) * 1.5 + 495.0;
   }
-  double r = 0.225 * v + 146.25;
-  if (v > 50.0) r = (v - 50.0) * 2.25 + 157.5;
-  if (v > 200.0) r = (v - 200.0) * 1.5 + 495.0;
-  return r;
+  if (v > 50.0) return (v - 50.0) * 2.25 + 157.5;
+  if (!(v >= 0.0)) v = 0.0;  // negatives and NaN
+  return 0.225 * v + 146.25;
 }
 
 extern "C" {

@@ -6,8 +6,12 @@
 // Clamps the vertical speed to the table's range, writing the clamped value
 // back into the record (a NaN becomes the lowest entry).
 double __stdcall ClimbNeedleValue(ModuleVariable* variable) {
-  if (variable->value > 5850.0) variable->value = 5850.0;
-  if (!(variable->value >= -5850.0)) variable->value = -5850.0;
+  const double v = variable->value;
+  if (v > 5850.0) {
+    variable->value = 5850.0;
+  } else if (!(v >= -5850.0)) {
+    variable->value = -5850.0;
+  }
   return variable->value;
 }
 

@@ -42,7 +42,9 @@ double __stdcall LandingNeedleValue(ModuleVariable* variable) {
   const double altitude = variable->value;
   const int32_t metres = LandingUnits.value == 2.0 ? Whole(altitude) : Whole(altitude * kMetresPerFoot);
   altitude_metres = metres;
-  return Whole(metres * kDegreesPerMetre + 90.0);
+  // |metres| < 2^31, so the angle lies well inside the 32-bit range and a
+  // plain conversion truncates it exactly as Whole would.
+  return static_cast<int32_t>(metres * kDegreesPerMetre + 90.0);
 }
 
 // The drum's turn in degrees; negative turns the ring clockwise.
