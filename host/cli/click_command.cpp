@@ -1,9 +1,9 @@
-// gauge-host click FILE.gau X Y: install and initialise the gauge, click face
-// pixel (X, Y), kill the gauge; print which child area was hit, its mouse
-// function's result, and every event the module sent while it was loaded.
+// gauge-host click FILE.gau X Y [--set ID=VALUE ...] [--json]: install and
+// initialise the gauge, then click face pixel (X, Y): the registered child
+// area holding it gets its mouse function called; print the area, the
+// function's result and every event it sent.
 #include <cstdint>
 #include <cstdio>
-#include <limits>
 
 #include "arguments.h"
 #include "command.h"
@@ -12,39 +12,57 @@
 namespace gauge::cli {
 namespace {
 
-constexpr char kUsage[] = "click FILE.gau X Y";
+constexpr char kUsage[] = "click FILE.gau X Y [--set ID=VALUE ...] [--json]";
 
-int32_t Coordinate(const std::string& text, const char* what) {
+int32_t Coordinate(const std::string& text, const std::string& what) {
   const int64_t v = ParseInteger(text, what);
-  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-    throw HostError(ErrorKind::kUsage, std::string(what) + " lies outside the 32-bit range: " + text);
+  if (v < INT32_MIN || v > INT32_MAX) throw HostError(ErrorKind::kUsage, what + " out of range");
   return int32_t(v);
 }
 
-int Click(const std::vector<std::string>& args) {
-  const Arguments a = ParseArguments(args, {}, {}, 3, kUsage);
+void PrintText(const ClickResult& click, int32_t x, int32_t y) {
+  if (!click.hit) {
+    std::printf("no mouse area at (%d, %d): nothing sent\n", x, y);
+    return;
+  }
+  std::printf("hit mouse areas[%d], function %s, result %u\n", click.area_index, Hex(click.function).c_str(),
+              click.result);
+  for (const ServiceCall& event : click.events)
+    std::printf("  event %s, parameter %s\n", Hex(event.args[0]).c_str(), Hex(event.args[1]).c_str());
+}
+
+void PrintJson(const ClickResult& click, int32_t x, int32_t y) {
+  JsonWriter json;
+  json.BeginObject().Key("x").Integer(x).Key("y").Integer(y).Key("hit").Bool(click.hit);
+  if (click.hit) {
+    json.Key("area").Integer(click.area_index).Key("function").Integer(click.function);
+    json.Key("result").Integer(click.result);
+  }
+  json.Key("events").BeginArray();
+  for (const ServiceCall& event : click.events) CallJson(json, event);
+  json.EndArray().EndObject();
+  std::printf("%s\n", json.str().c_str());
+}
+
+int RunClick(const std::vector<std::string>& args) {
+  const Arguments a = ParseArguments(args, {"--json"}, {"--set"}, 3, kUsage);
   const int32_t x = Coordinate(a.positional[1], "X");
   const int32_t y = Coordinate(a.positional[2], "Y");
+  const auto settings = ParseVariableSettings(a.values("--set"));
 
   auto session = GaugeSession::Load(a.positional[0]);
+  for (const auto& [id, value] : settings) session->SetVariable(id, value);
   session->Install(0);
   session->Initialize();
   const ClickResult click = session->Click(x, y);
-  session->Kill();
-
-  if (!click.hit)
-    std::printf("click (%d, %d): no area\n", x, y);
-  else if (!click.function)
-    std::printf("click (%d, %d): mouse areas[%d], no function\n", x, y, click.area_index);
+  if (a.has("--json"))
+    PrintJson(click, x, y);
   else
-    std::printf("click (%d, %d): mouse areas[%d], function %s, result %u\n", x, y, click.area_index,
-                Hex(click.function).c_str(), click.result);
-  for (const ServiceCall& call : session->service_calls())
-    if (call.name == "SendEvent") std::printf("  event %s\n", CallText(call).c_str());
+    PrintText(click, x, y);
   return 0;
 }
 
-const CommandRegistration kClick({"click", kUsage, Click});
+const CommandRegistration kClick({"click", kUsage, RunClick});
 
 }  // namespace
 }  // namespace gauge::cli
