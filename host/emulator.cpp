@@ -2,6 +2,7 @@
 
 #include <unicorn/unicorn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -10,13 +11,21 @@ namespace {
 
 constexpr uint32_t kStubSpacing = 16;
 constexpr uint32_t kThreadBlockSize = 0x1000;
-constexpr uint32_t kCallFrameTop = layout::kStackTop - 0x100;
+// Calls place their argument words at a 16-byte aligned address, as a
+// compiler's caller would: the callee's 8-byte stack stores are then aligned,
+// which this emulator runs many times faster than unaligned ones.
+constexpr uint32_t kCallFrameBase = layout::kStackTop - 0x10000;
 constexpr uint16_t kWindowsFpuControl = 0x027F;
 constexpr uint32_t kWindowsMxcsr = 0x1F80;
 // GDT selectors: flat ring-0 code and data, and FS over the thread block.
 constexpr uint32_t kCodeSelector = 0x08;
 constexpr uint32_t kDataSelector = 0x10;
 constexpr uint32_t kFsSelector = 0x18;
+// Registers that carry the first argument words into a call trampoline, and
+// the push instruction for each.
+constexpr int kArgumentRegister[] = {UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX,
+                                     UC_X86_REG_EBX, UC_X86_REG_ESI, UC_X86_REG_EDI};
+constexpr uint8_t kPushRegister[] = {0x50, 0x51, 0x52, 0x53, 0x56, 0x57};
 
 std::string Hex(uint64_t v) {
   char text[16];
@@ -61,6 +70,22 @@ Emulator::Emulator() {
   uint8_t double_pad[] = {0xDD, 0x1D, 0, 0, 0, 0, 0xF4};  // fstp qword [pad_result]; hlt
   std::memcpy(double_pad + 2, &pad_result_, 4);
   double_pad_ = AddCode(double_pad);
+
+  // Call trampolines: push up to six argument words from registers and the
+  // return pad, then jump to EBP. Host writes to emulated memory are costly
+  // (each one checks for translated code to throw away); registers are not.
+  for (int pad = 0; pad < 2; ++pad) {
+    for (uint32_t count = 0; count <= kRegisterArgs; ++count) {
+      std::vector<uint8_t> code;
+      for (uint32_t i = count; i-- > 0;) code.push_back(kPushRegister[i]);
+      const uint32_t pad_address = pad ? double_pad_ : word_pad_;
+      code.push_back(0x68);  // push imm32
+      for (int b = 0; b < 4; ++b) code.push_back(uint8_t(pad_address >> (8 * b)));
+      code.push_back(0xFF);  // jmp ebp
+      code.push_back(0xE5);
+      trampolines_[pad][count] = AddCode(code);
+    }
+  }
 
   SetUpSegments();
   SetFpuControlWord(kWindowsFpuControl);
@@ -247,11 +272,13 @@ void Emulator::SetInstructionCounting(bool on) {
 }
 
 void Emulator::SetAccessObserver(uint32_t begin, uint32_t end, AccessObserver observer) {
+  const bool had_hook = access_hook_ != 0;
   if (access_hook_) {
     uc_hook_del(uc_, access_hook_);
     access_hook_ = 0;
   }
   observer_ = std::move(observer);
+  if (!observer_ && !had_hook) return;  // nothing translated depends on it
   if (observer_ && begin < end) {
     uc_hook hook;
     Check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE,
@@ -335,19 +362,36 @@ void Emulator::ResetAfterFailure() {
 }
 
 void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32_t pad) {
-  std::vector<uint32_t> frame;
-  frame.reserve(args.size() + 1);
-  frame.push_back(pad);
-  frame.insert(frame.end(), args.begin(), args.end());
-  const uint32_t esp = kCallFrameTop - 4 * uint32_t(frame.size());
-  Write(esp, frame.data(), 4 * frame.size());
-  WriteRegister(UC_X86_REG_ESP, esp);
-  WriteRegister(UC_X86_REG_EBP, 0);
+  const uint32_t frame_top = kCallFrameBase + 4 * uint32_t(args.size());
+  uint32_t start = function;
+  if (args.size() <= kRegisterArgs) {
+    int regs[kRegisterArgs + 2];
+    uint32_t values[kRegisterArgs + 2];
+    void* pointers[kRegisterArgs + 2];
+    for (size_t i = 0; i < args.size(); ++i) {
+      regs[i] = kArgumentRegister[i];
+      values[i] = args[i];
+    }
+    const size_t n = args.size();
+    regs[n] = UC_X86_REG_EBP;
+    values[n] = function;
+    regs[n + 1] = UC_X86_REG_ESP;
+    values[n + 1] = frame_top;
+    for (size_t i = 0; i < n + 2; ++i) pointers[i] = &values[i];
+    uc_reg_write_batch(uc_, regs, pointers, int(n + 2));
+    start = trampolines_[pad == double_pad_][n];
+  } else {
+    std::vector<uint32_t> frame(args.size() + 1);
+    frame[0] = pad;
+    std::copy(args.begin(), args.end(), frame.begin() + 1);
+    Write(kCallFrameBase - 4, frame.data(), 4 * frame.size());
+    WriteRegister(UC_X86_REG_ESP, kCallFrameBase - 4);
+  }
   blocks_ = 0;
   instructions_ = 0;
   failed_ = false;
   call_function_ = function;
-  const uc_err err = uc_emu_start(uc_, function, 0, 0, 0);
+  const uc_err err = uc_emu_start(uc_, start, 0, 0, 0);
   if (failed_) {
     ResetAfterFailure();
     throw HostError(fail_kind_, fail_message_);
@@ -363,14 +407,18 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
                                                   uc_strerror(err) + " at " +
                                                   Hex(ReadRegister(UC_X86_REG_EIP)));
   }
-  const uint32_t eip = ReadRegister(UC_X86_REG_EIP);
+  int regs[3] = {UC_X86_REG_EIP, UC_X86_REG_ESP, UC_X86_REG_FPSW};
+  uint32_t values[3] = {0, 0, 0};
+  void* pointers[3] = {&values[0], &values[1], &values[2]};
+  uc_reg_read_batch(uc_, regs, pointers, 3);
+  const uint32_t eip = values[0];
   if (eip != pad + (pad == word_pad_ ? 1 : 7)) {
     ResetAfterFailure();
     throw HostError(ErrorKind::kCpuException,
                     "module function at " + Hex(function) + " stopped at " + Hex(eip) +
                         " instead of returning to the host");
   }
-  const int32_t stack_error = int32_t(ReadRegister(UC_X86_REG_ESP) - kCallFrameTop);
+  const int32_t stack_error = int32_t(values[1] - frame_top);
   if (stack_error != 0) {
     ResetAfterFailure();
     throw HostError(ErrorKind::kCallingConvention,
@@ -378,7 +426,7 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
                         std::to_string(stack_error) + " bytes (it must remove its " +
                         std::to_string(4 * args.size()) + " argument bytes)");
   }
-  const uint32_t top = (ReadRegister(UC_X86_REG_FPSW) >> 11) & 7;
+  const uint32_t top = (values[2] >> 11) & 7;
   if (top != 0) {
     ResetAfterFailure();
     throw HostError(ErrorKind::kCallingConvention,

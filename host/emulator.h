@@ -140,6 +140,8 @@ class Emulator {
   uint32_t word_pad_ = 0;
   uint32_t double_pad_ = 0;
   uint32_t pad_result_ = 0;
+  static constexpr uint32_t kRegisterArgs = 6;
+  uint32_t trampolines_[2][kRegisterArgs + 1] = {};  // [double result][argument words]
   uint64_t instruction_limit_ = 50'000'000;
   uint64_t blocks_ = 0;
   uint64_t instructions_ = 0;
