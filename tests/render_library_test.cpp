@@ -71,6 +71,30 @@ TEST(Renderer, ScaleEnlargesAboutPixelCentres) {
   EXPECT_EQ(canvas.at(15, 5).a, 191);
 }
 
+// Module records can hold any 32-bit geometry: a bitmap, a text box or an
+// area far off the gauge draws nothing and breaks nothing.
+TEST(Renderer, GeometryFarOffTheGaugeDrawsNothing) {
+  IndexedBitmap needle = Filled(20, 4, 1);
+  const int big = 2147483647, small = -2147483647 - 1;
+  Scene scene{50, 40, {}};
+  scene.items.push_back(ImageItem{&needle, {2e9, -2e9}, {0, 0}, 33});
+  scene.items.push_back(ImageItem{&needle, {double(small), double(big)}, {double(big), 0}, 0});
+  scene.items.push_back(SpriteItem{&needle, {-2e9, 0}, {2e9, 2e9}, 1e300, &needle});
+  scene.items.push_back(TextItem{std::string(3000, '8'), "Courier New", 400, 0xFFFFFF, -2000000000, 0, big, big,
+                                 0x25, 4});
+  scene.items.push_back(TextItem{"12", "Courier New", 400, 0xFFFFFF, small, small, big, big, 0x125, 2});
+  scene.items.push_back(TextItem{"12", "Courier New", 400, 0xFFFFFF, 10, 10, -5, 20, 0x25, 2});
+  Renderer renderer;
+  for (const double scale : {1.0, 16.0}) {
+    Canvas canvas;
+    std::string error;
+    ASSERT_TRUE(renderer.Render(scene, scale, canvas, error)) << error;
+    const AreaOutline areas[] = {{big, big, big, big, 1}, {small, small, big, big, 2}, {small, 0, -5, small, 3}};
+    DrawAreaOutlines(canvas, areas, scale, renderer.text());
+    for (const Rgba& p : canvas.pixels) ASSERT_EQ(p.a, 0);
+  }
+}
+
 TEST(Png, KeepsColourAndPartialAlpha) {
   Canvas canvas(3, 2);
   canvas.at(0, 0) = Rgba{100, 50, 0, 200};

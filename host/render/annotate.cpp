@@ -17,11 +17,16 @@ constexpr int kGap = 12;
 
 void DrawAreaOutlines(Canvas& canvas, std::span<const AreaOutline> areas, double scale, TextRenderer& text) {
   const int line = std::max(1, static_cast<int>(std::lround(scale)));
+  // Edges clipped to a margin around the canvas in floating point: a box of
+  // any size from a module cannot overflow the pixel arithmetic.
+  const auto onto = [&](double v, int limit) {
+    return static_cast<int>(std::lround(std::clamp(v * scale, -1.0 - line, limit + 1.0 + line)));
+  };
   for (const AreaOutline& area : areas) {
-    const int x = static_cast<int>(std::lround(area.x * scale));
-    const int y = static_cast<int>(std::lround(area.y * scale));
-    const int w = static_cast<int>(std::lround(area.width * scale));
-    const int h = static_cast<int>(std::lround(area.height * scale));
+    const int x = onto(area.x, canvas.width), y = onto(area.y, canvas.height);
+    const int w = onto(double(area.x) + area.width, canvas.width) - x;
+    const int h = onto(double(area.y) + area.height, canvas.height) - y;
+    if (w <= 0 || h <= 0 || x >= canvas.width || y >= canvas.height || x + w <= 0 || y + h <= 0) continue;
     canvas.FillRect(x, y, w, line, kOutline);
     canvas.FillRect(x, y + h - line, w, line, kOutline);
     canvas.FillRect(x, y, line, h, kOutline);

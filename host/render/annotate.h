@@ -19,7 +19,7 @@ struct AreaOutline {
 
 // Outlines each area on a canvas of `scale` pixels per gauge pixel and
 // prints "cursor N" beside it: above the box, or below where the top
-// leaves no room.
+// leaves no room. Empty areas, and areas wholly off the canvas, are left out.
 void DrawAreaOutlines(Canvas& canvas, std::span<const AreaOutline> areas, double scale, TextRenderer& text);
 
 // Lays frames of equal size out in rows (about as many columns as rows)

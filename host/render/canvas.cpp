@@ -21,9 +21,10 @@ void Canvas::Blit(const Canvas& source, int x, int y) {
 }
 
 void Canvas::FillRect(int x, int y, int w, int h, Rgba colour) {
-  const int x0 = std::max(x, 0), x1 = std::min(x + w, width);
-  const int y0 = std::max(y, 0), y1 = std::min(y + h, height);
-  for (int row = y0; row < y1; ++row) {
+  const int64_t x0 = std::max(x, 0), x1 = std::min<int64_t>(int64_t{x} + w, width);
+  const int64_t y0 = std::max(y, 0), y1 = std::min<int64_t>(int64_t{y} + h, height);
+  if (x0 >= x1) return;
+  for (int64_t row = y0; row < y1; ++row) {
     std::fill(pixels.begin() + static_cast<size_t>(row) * width + x0,
               pixels.begin() + static_cast<size_t>(row) * width + x1, colour);
   }

@@ -45,10 +45,11 @@ Span CoveredPixels(const Placement& p, int w, int h, const Canvas& canvas) {
       min_y = std::min(min_y, cy), max_y = std::max(max_y, cy);
     }
   }
-  return Span{std::max(0, static_cast<int>(std::floor(min_x))),
-              std::max(0, static_cast<int>(std::floor(min_y))),
-              std::min(canvas.width, static_cast<int>(std::ceil(max_x)) + 1),
-              std::min(canvas.height, static_cast<int>(std::ceil(max_y)) + 1)};
+  // Clipped in floating point first: a bitmap placed far off the canvas
+  // must not overflow the conversion to int.
+  const auto clip = [](double v, int limit) { return static_cast<int>(std::clamp(v, 0.0, double(limit))); };
+  return Span{clip(std::floor(min_x), canvas.width), clip(std::floor(min_y), canvas.height),
+              clip(std::ceil(max_x) + 1, canvas.width), clip(std::ceil(max_y) + 1, canvas.height)};
 }
 
 // A source position in 1/256 pixel, split into texel and fraction.

@@ -60,6 +60,9 @@ struct CalibrationPoint {
 // end. The table is in ascending order of value; an empty one gives 0.
 double CalibratedNeedleAngle(Point position, std::span<const CalibrationPoint> table, double value);
 
+// Draws scenes. A scene's needle angles and sprite turns are its transform
+// set: change them and render again into the same canvas to draw the next
+// frame without any module (as a benchmark does).
 class Renderer {
  public:
   // Draws the scene onto `canvas`, resized to scale x the gauge and cleared

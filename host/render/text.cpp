@@ -63,26 +63,34 @@ struct Clip {
 };
 
 // Draws `text` with its baseline at y = baseline, from pen x, in `colour`.
-void DrawRun(Canvas& canvas, FT_Face face, const std::string& text, int pen_x, int baseline,
+// Only glyphs that reach into the clip are rendered.
+void DrawRun(Canvas& canvas, FT_Face face, const std::string& text, int64_t pen_x, int64_t baseline,
              Rgba colour, const Clip& clip) {
   for (const unsigned char c : text) {
-    if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
+    if (pen_x >= clip.x1) break;
+    if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) != 0) continue;
     const FT_GlyphSlot glyph = face->glyph;
+    const int advance = static_cast<int>((glyph->advance.x + 32) >> 6);
+    const int reach = static_cast<int>((glyph->metrics.horiBearingX + glyph->metrics.width) >> 6) + 1;
+    if (pen_x + std::max(advance, reach) < clip.x0 || FT_Render_Glyph(glyph, FT_RENDER_MODE_NORMAL) != 0) {
+      pen_x += advance;
+      continue;
+    }
     const FT_Bitmap& bm = glyph->bitmap;
-    const int left = pen_x + glyph->bitmap_left, top = baseline - glyph->bitmap_top;
+    const int64_t left = pen_x + glyph->bitmap_left, top = baseline - glyph->bitmap_top;
     for (unsigned row = 0; row < bm.rows; ++row) {
-      const int y = top + static_cast<int>(row);
+      const int64_t y = top + row;
       if (y < clip.y0 || y >= clip.y1) continue;
       for (unsigned col = 0; col < bm.width; ++col) {
-        const int x = left + static_cast<int>(col);
+        const int64_t x = left + col;
         if (x < clip.x0 || x >= clip.x1) continue;
         const uint32_t cover = bm.buffer[row * bm.pitch + col];
         if (cover == 0) continue;
-        Over(canvas.at(x, y), (colour.r * cover + 127) / 255, (colour.g * cover + 127) / 255,
+        Over(canvas.at(static_cast<int>(x), static_cast<int>(y)), (colour.r * cover + 127) / 255, (colour.g * cover + 127) / 255,
              (colour.b * cover + 127) / 255, (colour.a * cover + 127) / 255);
       }
     }
-    pen_x += static_cast<int>((glyph->advance.x + 32) >> 6);
+    pen_x += advance;
   }
 }
 
@@ -119,19 +127,21 @@ TextRenderer::Font* TextRenderer::FontFor(const std::string& face, uint32_t weig
 }
 
 bool TextRenderer::DrawInBox(Canvas& canvas, const TextItem& item, double scale, std::string& error) {
+  if (item.text.empty() || item.width <= 0 || item.height <= 0) return true;
   Font* font = FontFor(item.font_face, item.font_weight, error);
   if (!font) return false;
   FT_Face face = font->face;
   const double left = item.x * scale, top = item.y * scale;
   const double width = item.width * scale, height = item.height * scale;
-  // Size: the line (ascent + descent) fits the height, the cells fit the width.
+  // Size: the line (ascent + descent) fits the height, the cells fit the
+  // width; never taller than the canvas, which is all that can show.
   const double line_units = face->ascender - face->descender;
-  const long cells = AdvanceUnits(face, std::string(item.char_count, '0'));
+  const long cells = AdvanceUnits(face, std::string(std::min<uint32_t>(item.char_count, 256), '0'));
   const long text_units = std::max(cells, AdvanceUnits(face, item.text));
-  double em = height * face->units_per_EM / line_units;
+  double em = std::min(height, static_cast<double>(canvas.height)) * face->units_per_EM / line_units;
   if (text_units > 0) em = std::min(em, width * face->units_per_EM / text_units);
   const int pixels = static_cast<int>(std::floor(em));
-  if (pixels < 1 || item.text.empty()) return true;
+  if (pixels < 1) return true;
   FT_Set_Pixel_Sizes(face, 0, pixels);
   const double ascent = face->size->metrics.ascender / 64.0;
   const double line = (face->size->metrics.ascender - face->size->metrics.descender) / 64.0;
@@ -145,15 +155,16 @@ bool TextRenderer::DrawInBox(Canvas& canvas, const TextItem& item, double scale,
     if (item.format & kTextVCentre) line_top = top + (height - line) / 2;
     else if (item.format & kTextBottom) line_top = top + height - line;
   }
+  // The box clipped to the canvas in floating point, so a box far off it
+  // cannot overflow the conversion to int.
+  const auto onto = [](double v, int limit) { return static_cast<int>(std::lround(std::clamp(v, 0.0, double(limit)))); };
   Clip clip{0, 0, canvas.width, canvas.height};
   if (!(item.format & kTextNoClip)) {
-    clip = Clip{std::max(0, static_cast<int>(std::lround(left))), std::max(0, static_cast<int>(std::lround(top))),
-                std::min(canvas.width, static_cast<int>(std::lround(left + width))),
-                std::min(canvas.height, static_cast<int>(std::lround(top + height)))};
+    clip = Clip{onto(left, canvas.width), onto(top, canvas.height), onto(left + width, canvas.width),
+                onto(top + height, canvas.height)};
   }
   const Rgba colour = Opaque(item.colour & 0xFF, (item.colour >> 8) & 0xFF, (item.colour >> 16) & 0xFF);
-  DrawRun(canvas, face, item.text, static_cast<int>(std::lround(pen)),
-          static_cast<int>(std::lround(line_top + ascent)), colour, clip);
+  DrawRun(canvas, face, item.text, std::llround(pen), std::llround(line_top + ascent), colour, clip);
   return true;
 }
 
@@ -164,7 +175,7 @@ void TextRenderer::DrawLabel(Canvas& canvas, const std::string& text, int x, int
   if (!font) return;
   FT_Set_Pixel_Sizes(font->face, 0, pixel_size);
   const int ascent = static_cast<int>(font->face->size->metrics.ascender >> 6);
-  DrawRun(canvas, font->face, text, x, y + ascent, colour, Clip{0, 0, canvas.width, canvas.height});
+  DrawRun(canvas, font->face, text, x, int64_t{y} + ascent, colour, Clip{0, 0, canvas.width, canvas.height});
 }
 
 int TextRenderer::LabelWidth(const std::string& text, int pixel_size) {
