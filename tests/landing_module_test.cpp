@@ -708,60 +708,71 @@ std::vector<Field> Join(std::vector<Field> a, const std::vector<Field>& b) {
   return a;
 }
 
+struct ElementRecord {
+  const char* name;
+  uint32_t address, size;
+  std::vector<Field> fields;
+};
+
 TEST_F(LandingModule, ElementRecords) {
   const GaugeSession& s = *session;
   const uint32_t failures = Word(s, chain.face + kFailures);
   ASSERT_NE(failures, 0u);
-  ExpectWritable(s, chain.face, 80, "LandingFace");
-  ExpectFields(s, chain.face, Join(Head(chain, 0, 255, {0, 0}, {0, 0}, chain.face_children, failures, 1),
-                                   {{"host_image", 60, 20, 0}}));
-  ExpectWritable(s, chain.drum, 320, "LandingDrum");
-  ExpectFields(s, chain.drum,
-               Join(Head(chain, 6, 12288, {20, 0}, {149, 129}, chain.drum_children, failures, 1),
-                    {{"variables, host_values", 0x3C, 108, 0},
-                     {"factor low word", 0xAC, 4, 0},
-                     {"factor high word", 0xB0, 4, 0x3FF00000},
-                     {"factor_pair[0]", 0xB4, 4, 0x3F800000},
-                     {"factor_pair[1]", 0xB8, 4, 0x3F800000},
-                     {"host_tail", 0xBC, 132, 0}}));
-  ExpectRoutine(s, drum_callback, "LandingDrum.value_callback");
-  ExpectWritable(s, chain.readout, 312, "LandingReadout");
-  ExpectFields(s, chain.readout,
-               Join(Head(chain, 2, 0xFFFFFFFF, {115, 50}, {0, 0}, chain.readout_children, failures, 4),
-                    {{"variables[0].id", 0x3C, 4, 75},
-                     {"variables[0] rest, variables[1], variables[2], host_values", 0x40, 104, 0},
-                     {"text, reserved", 0xB8, 8, 0},
-                     {"text_size.width", 0xC0, 4, 60},
-                     {"text_size.height", 0xC4, 4, 27},
-                     {"reserved_box", 0xC8, 8, 0},
-                     {"text_colour", 0xD0, 4, 0x00CDCDCD},
-                     {"reserved_colours", 0xD4, 36, 0},
-                     {"font_face tail", 0xF8 + 11, 21, 0},
-                     {"font_weight", 0x118, 4, 400},
-                     {"font_charset", 0x11C, 4, 1},
-                     {"text_format", 0x120, 4, 0x25},
-                     {"char_count", 0x124, 4, 4},
-                     {"host_tail", 0x128, 16, 0}}));
+  const ElementRecord records[] = {
+      {"LandingFace", chain.face, 80,
+       Join(Head(chain, 0, 255, {0, 0}, {0, 0}, chain.face_children, failures, 1), {{"host_image", 60, 20, 0}})},
+      {"LandingDrum", chain.drum, 320,
+       Join(Head(chain, 6, 12288, {20, 0}, {149, 129}, chain.drum_children, failures, 1),
+            {{"variables, host_values", 0x3C, 108, 0},
+             {"factor low word", 0xAC, 4, 0},
+             {"factor high word", 0xB0, 4, 0x3FF00000},
+             {"factor_pair[0]", 0xB4, 4, 0x3F800000},
+             {"factor_pair[1]", 0xB8, 4, 0x3F800000},
+             {"host_tail", 0xBC, 132, 0}})},
+      {"LandingReadout", chain.readout, 312,
+       Join(Head(chain, 2, 0xFFFFFFFF, {115, 50}, {0, 0}, chain.readout_children, failures, 4),
+            {{"variables[0].id", 0x3C, 4, 75},
+             {"variables[0] rest, variables[1], variables[2], host_values", 0x40, 104, 0},
+             {"text, reserved", 0xB8, 8, 0},
+             {"text_size.width", 0xC0, 4, 60},
+             {"text_size.height", 0xC4, 4, 27},
+             {"reserved_box", 0xC8, 8, 0},
+             {"text_colour", 0xD0, 4, 0x00CDCDCD},
+             {"reserved_colours", 0xD4, 36, 0},
+             {"font_face tail", 0xF8 + 11, 21, 0},
+             {"font_weight", 0x118, 4, 400},
+             {"font_charset", 0x11C, 4, 1},
+             {"text_format", 0x120, 4, 0x25},
+             {"char_count", 0x124, 4, 4},
+             {"host_tail", 0x128, 16, 0}})},
+      {"LandingNeedle", chain.needle, 224,
+       Join(Head(chain, 1, 8192, {150, 145}, {52, 18}, 0, failures, 3),
+            {{"variable.id", 60, 4, 74},
+             {"variable.host_pointer, value_type, value, previous_value", 64, 24, 0},
+             {"needle_host_words", 92, 12, 0},
+             {"needle_point.x", 104, 4, 15},
+             {"needle_point.y", 108, 4, 15},
+             {"calibration, calibration_count", 112, 8, 0},
+             {"step_limit", 120, 4, 90},
+             {"host_tail", 124, 100, 0}})},
+  };
+  for (const ElementRecord& r : records) {
+    SCOPED_TRACE(r.name);
+    ExpectWritable(s, r.address, r.size, r.name);
+    ExpectFields(s, r.address, r.fields);
+  }
   char face[12] = {};
   s.emulator().Read(chain.readout + 0xF8, face, 11);
   EXPECT_STREQ(face, "Courier New");
-  const char* slots[] = {"value_callbacks[0]", "value_callbacks[1]", "value_callbacks[2]"};
-  for (int i = 0; i < 3; ++i) ExpectRoutine(s, readout_callbacks[i], slots[i]);
-  ExpectRoutine(s, real_function, "real_function");
+  // The function slots: each a routine of the module; the readout's in the
+  // order formatting, pass-through, pass-through, identity.
+  const std::pair<uint32_t, const char*> routines[] = {
+      {drum_callback, "LandingDrum.value_callback"},        {readout_callbacks[0], "value_callbacks[0]"},
+      {readout_callbacks[1], "value_callbacks[1]"},         {readout_callbacks[2], "value_callbacks[2]"},
+      {real_function, "real_function"},                     {needle_callback, "LandingNeedle.value_callback"}};
+  for (auto [routine, name] : routines) ExpectRoutine(s, routine, name);
   EXPECT_NE(readout_callbacks[0], readout_callbacks[1]);
   EXPECT_NE(real_function, readout_callbacks[1]);
-  ExpectWritable(s, chain.needle, 224, "LandingNeedle");
-  ExpectFields(s, chain.needle,
-               Join(Head(chain, 1, 8192, {150, 145}, {52, 18}, 0, failures, 3),
-                    {{"variable.id", 60, 4, 74},
-                     {"variable.host_pointer, value_type, value, previous_value", 64, 24, 0},
-                     {"needle_host_words", 92, 12, 0},
-                     {"needle_point.x", 104, 4, 15},
-                     {"needle_point.y", 108, 4, 15},
-                     {"calibration, calibration_count", 112, 8, 0},
-                     {"step_limit", 120, 4, 90},
-                     {"host_tail", 124, 100, 0}}));
-  ExpectRoutine(s, needle_callback, "LandingNeedle.value_callback");
   // One failure list, (1, 2) and the all-zero end, named by all four elements.
   ExpectWritable(s, failures, 24, "LandingFailures");
   ExpectFields(s, failures, {{"[0].key", 0, 4, 1}, {"[0].action", 4, 4, 2}, {"[0].reserved", 8, 4, 0},
