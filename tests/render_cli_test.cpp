@@ -38,6 +38,7 @@ TEST(RenderCommand, BadInputGetsOneLineAndExitCodeTwo) {
       {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 0 -o " + out, "--steps"},
       {"sweep " + fixture + " --var 1001 --values 1,,2 -o " + out, "''"},
       {"sweep " + fixture + " --var 1001 --values 1 --steps 2 -o " + out, "either"},
+      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 400 --scale 16 -o " + out, "too large"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);

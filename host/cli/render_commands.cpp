@@ -123,6 +123,9 @@ int Sweep(const std::vector<std::string>& args) {
     session->SetVariable(static_cast<int32_t>(var), value);
     frames.push_back(Frame(*session, renderer, scale));
     captions.push_back(Caption(value));
+    if (double(frames[0].width) * frames[0].height * values.size() > render::kMaxCanvasPixels)
+      Usage("a sheet of " + std::to_string(values.size()) + " frames of " + std::to_string(frames[0].width) + " x " +
+            std::to_string(frames[0].height) + " pixels is too large; use fewer frames or a smaller --scale");
   }
   Write(output, render::ContactSheet(frames, captions, renderer.text()));
   return 0;

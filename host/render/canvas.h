@@ -13,6 +13,9 @@ struct Rgba {
   bool operator==(const Rgba&) const = default;
 };
 
+// The largest picture the tools make (256 MB of pixels).
+inline constexpr double kMaxCanvasPixels = 64.0 * 1024 * 1024;
+
 struct Canvas {
   int width = 0;
   int height = 0;

@@ -29,6 +29,11 @@ double CalibratedNeedleAngle(Point position, std::span<const CalibrationPoint> t
 }
 
 bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::string& error) {
+  if (!(scene.width * scale * scene.height * scale <= kMaxCanvasPixels)) {
+    error = "a picture of " + std::to_string(scene.width) + " x " + std::to_string(scene.height) +
+            " pixels at scale " + std::to_string(scale) + " is too large";
+    return false;
+  }
   const int width = static_cast<int>(std::lround(scene.width * scale));
   const int height = static_cast<int>(std::lround(scene.height * scale));
   if (canvas.width != width || canvas.height != height) canvas = Canvas(width, height);
