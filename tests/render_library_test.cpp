@@ -3,8 +3,11 @@
 // trips and sheet layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "annotate.h"
 #include "scene.h"
@@ -113,6 +116,24 @@ TEST(Png, KeepsColourAndPartialAlpha) {
   }
   EXPECT_FALSE(WritePng("/nonexistent-dir/x.png", canvas, error));
   EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos);
+}
+
+// The committed fixture bitmaps are what their generator draws.
+TEST(RenderFixtureArt, CommittedBitmapsAreTheGeneratorsOutput) {
+  const auto dir = std::filesystem::temp_directory_path() / ("render-fixture-art-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(std::system((std::string(MAKE_FIXTURE_ART_COMMAND) + " " + dir.string()).c_str()), 0);
+  const auto committed = std::filesystem::path(GAUGE_SOURCE_DIR) / "tests/fixture_modules/render/art";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream made(entry.path(), std::ios::binary), kept(committed / entry.path().filename(), std::ios::binary);
+    ASSERT_TRUE(kept.good());
+    EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(made), {}, std::istreambuf_iterator<char>(kept), {}));
+    ++files;
+  }
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(files, 4);
 }
 
 TEST(ContactSheet, LaysFramesOutInRowsWithCaptions) {
