@@ -92,44 +92,27 @@ StringElement FixtureText = {
     .host_tail = {},
 };
 
-NeedleElement FixtureNeedle = {
-    .head = ElementHead(kNeedleKind, kNeedleBitmap, {kNeedleX, kNeedleY}, {kNeedlePivotX, kNeedlePivotY},
-                        FixtureNeedleChildren, nullptr, 0x3),
-    .variable = HostVariable(kNeedleVariable),
-    .value_callback = FixturePassValue,
-    .needle_host_words = {},
-    .needle_point = {kNeedleWidth, kNeedlePivotY},
-    .calibration = nullptr,
-    .calibration_count = 0,
-    .step_limit = 0,
-    .host_tail = {},
-};
+NeedleElement FixtureNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, kNeedleBitmap, {kNeedleX, kNeedleY}, {kNeedlePivotX, kNeedlePivotY},
+                FixtureNeedleChildren, nullptr, 0x3),
+    kNeedleVariable, FixturePassValue, {kNeedleWidth, kNeedlePivotY}, 0);
 
-NonlinearityPoint FixtureCalibration[] = {
-    {.point = {kCalibration[0].x, kCalibration[0].y}, .value = kCalibration[0].value, .host_value = 0},
-    {.point = {kCalibration[1].x, kCalibration[1].y}, .value = kCalibration[1].value, .host_value = 0},
-    {.point = {kCalibration[2].x, kCalibration[2].y}, .value = kCalibration[2].value, .host_value = 0},
-};
+constexpr NonlinearityPoint Entry(const CalibrationEntry& e) {
+  return NonlinearityPoint{.point = {e.x, e.y}, .value = e.value, .host_value = 0};
+}
+NonlinearityPoint FixtureCalibration[] = {Entry(kCalibration[0]), Entry(kCalibration[1]), Entry(kCalibration[2])};
 
-NeedleElement FixtureCalibratedNeedle = {
-    .head = ElementHead(kNeedleKind, kNeedleBitmap, {kCalibratedX, kCalibratedY}, {kNeedlePivotX, kNeedlePivotY},
-                        nullptr, nullptr, 0x3),
-    .variable = HostVariable(kCalibratedVariable),
-    .value_callback = FixturePassValue,
-    .needle_host_words = {},
-    .needle_point = {kNeedleWidth, kNeedlePivotY},
-    .calibration = FixtureCalibration,
-    .calibration_count = kCalibrationCount,
-    .step_limit = 0,
-    .host_tail = {},
-};
+NeedleElement FixtureCalibratedNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, kNeedleBitmap, {kCalibratedX, kCalibratedY}, {kNeedlePivotX, kNeedlePivotY}, nullptr,
+                nullptr, 0x3),
+    kCalibratedVariable, FixturePassValue, {kNeedleWidth, kNeedlePivotY}, 0, FixtureCalibration,
+    kCalibrationCount);
 
 StaticImageElement* top_element = &FixtureFace;
 
 MouseArea FixtureMouseAreas[] = {
     PlainMouseArea(kAreaParent),
-    {.area_type = kAreaChild, .box = {kAreaX, kAreaY, kAreaWidth, kAreaHeight}, .cursor = kAreaCursor,
-     .help_code = 0, .area_flags = 0, .event_code = 0, .function = FixtureClick, .extra = 0},
+    ChildMouseArea({kAreaX, kAreaY, kAreaWidth, kAreaHeight}, kAreaCursor, 0, FixtureClick),
     PlainMouseArea(kAreaEndOfParent),
     PlainMouseArea(kAreaEndOfList),
 };
