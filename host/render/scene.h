@@ -30,6 +30,13 @@ struct ImageItem {
 // top-left corner (it does not turn), the sprite shows only through the
 // window's opening: the pixels whose index differs from the one that fills
 // the window's edges.
+//
+// So the landing altimeter's drum (position (20, 0), origin (149, 129)) has
+// its 256 x 256 ring's top-left corner on face pixel (20, 0) and turns
+// about its own pixel (129, 129), next to the ring's centre; its window
+// 12291 shares that corner, putting the opening over face x 112 to 183,
+// y 218 to 255. The drum's turn of -18.00018 per 1000 m turns the ring
+// clockwise, bringing the next digit up into the opening.
 struct SpriteItem {
   const IndexedBitmap* bitmap = nullptr;
   Point position;
