@@ -51,6 +51,23 @@ std::vector<uint8_t> Bytes(Emulator& e, uint32_t address, uint32_t size) {
   return bytes;
 }
 
+// MultiByteToWideChar and WideCharToMultiByte: (code page, flags, source,
+// source count or -1, target, target room, ...). One byte per character, as
+// in code page 1252's first 256 code points; `from` and `to` are unit sizes.
+void ConvertText(Emulator& e, StubFrame& f, uint32_t from, uint32_t to) {
+  const uint32_t src = f.arg(2), dst = f.arg(4), room = f.arg(5);
+  const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, from) + 1 : f.arg(3);
+  if (room == 0) return f.set_result(n);
+  if (room < n) return f.set_result(0);
+  for (uint32_t i = 0; i < n; ++i) {
+    uint16_t c = 0;
+    e.Read(src + from * i, &c, from);
+    if (c > 0xFF) c = '?';
+    e.Write(dst + to * i, &c, to);
+  }
+  f.set_result(n);
+}
+
 uint32_t ProtectionToPage(uint32_t protection) {
   const bool w = protection & kWrite, x = protection & kExecute;
   if (!(protection & kRead)) return 0x01;      // PAGE_NOACCESS
@@ -153,38 +170,8 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
           e.Protect(begin, end - begin, protection);
           f.set_result(1);
         }}},
-      // Code page conversions: one byte per character, as in code page 1252's
-      // first 256 code points.
-      {"kernel32.dll!MultiByteToWideChar",
-       {6, true,
-        [&e](StubFrame& f) {
-          const uint32_t src = f.arg(2), dst = f.arg(4), room = f.arg(5);
-          const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, 1) + 1 : f.arg(3);
-          if (room == 0) return f.set_result(n);
-          if (room < n) return f.set_result(0);
-          for (uint32_t i = 0; i < n; ++i) {
-            uint8_t c;
-            e.Read(src + i, &c, 1);
-            const uint16_t w = c;
-            e.Write(dst + 2 * i, &w, 2);
-          }
-          f.set_result(n);
-        }}},
-      {"kernel32.dll!WideCharToMultiByte",
-       {8, true,
-        [&e](StubFrame& f) {
-          const uint32_t src = f.arg(2), dst = f.arg(4), room = f.arg(5);
-          const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, 2) + 1 : f.arg(3);
-          if (room == 0) return f.set_result(n);
-          if (room < n) return f.set_result(0);
-          for (uint32_t i = 0; i < n; ++i) {
-            uint16_t w;
-            e.Read(src + 2 * i, &w, 2);
-            const uint8_t c = w > 0xFF ? '?' : uint8_t(w);
-            e.Write(dst + i, &c, 1);
-          }
-          f.set_result(n);
-        }}},
+      {"kernel32.dll!MultiByteToWideChar", {6, true, [&e](StubFrame& f) { ConvertText(e, f, 1, 2); }}},
+      {"kernel32.dll!WideCharToMultiByte", {8, true, [&e](StubFrame& f) { ConvertText(e, f, 2, 1); }}},
       // msvcrt: the C run-time, caller removes the arguments.
       {"msvcrt.dll!_lock", {1, false, result(0)}},
       {"msvcrt.dll!_unlock", {1, false, result(0)}},

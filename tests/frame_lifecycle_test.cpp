@@ -104,6 +104,8 @@ class Lifecycle : public ::testing::TestWithParam<ModuleCase> {
 
 INSTANTIATE_TEST_SUITE_P(Modules, Lifecycle,
                          ::testing::Values(ModuleCase{DistModule("Ostrel_Airspeed"), {}},
+                                           ModuleCase{DistModule("Velkor_Climb"), {}},
+                                           ModuleCase{DistModule("Tavoran_Landing"), {335}},
                                            ModuleCase{FixtureModule("FrameFixture"), {9}}),
                          ModuleName);
 

@@ -60,7 +60,9 @@ std::string ModuleName(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, FrameRecords,
-                         ::testing::Values(DistModule("Ostrel_Airspeed"), FixtureModule("FrameFixture")), ModuleName);
+                         ::testing::Values(DistModule("Ostrel_Airspeed"), DistModule("Velkor_Climb"),
+                                           DistModule("Tavoran_Landing"), FixtureModule("FrameFixture")),
+                         ModuleName);
 
 TEST_P(FrameRecords, ExportsExactlyLinkageAndImportTable) {
   const gauge::PeImage pe = gauge::PeImage::ReadFile(path());
