@@ -11,6 +11,9 @@ namespace gauge {
 namespace {
 
 constexpr uint32_t kMaxImageSize = 64u << 20;
+// Bounds on table walks, so that a hostile file cannot make one take forever.
+constexpr size_t kMaxImports = 65536;
+constexpr size_t kMaxResourceEntries = 65536;
 constexpr uint16_t kMachineI386 = 0x14C;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
@@ -184,7 +187,7 @@ void PeImage::ParseImports() {
     const std::string dll = String(name);
     const uint32_t thunks = lookup ? lookup : iat;
     for (uint32_t i = 0;; ++i) {
-      if (i > 65536) Bad("inconsistent import table: unterminated list of " + dll);
+      if (i > 65536 || imports_.size() >= kMaxImports) Bad("inconsistent import table: too many imports from " + dll);
       const uint32_t entry = Word(thunks + 4 * i);
       if (!entry) break;
       PeImport imp;
@@ -231,6 +234,7 @@ void PeImage::ParseResourceDirectory(uint32_t dir_offset, int depth, uint32_t id
   Require(dir, 16, "resource directory");
   const uint32_t count = uint32_t(Half(dir + 12)) + Half(dir + 14);
   for (uint32_t i = 0; i < count; ++i) {
+    if (++resource_entries_ > kMaxResourceEntries) Bad("inconsistent resource directory: too many entries");
     const uint32_t entry = dir + 16 + 8 * i;
     const uint32_t name = Word(entry);
     const uint32_t target = Word(entry + 4);

@@ -112,6 +112,7 @@ class PeImage {
   std::vector<PeExport> exports_;
   std::vector<PeResource> resources_;
   std::vector<Relocation> relocations_;  // HIGHLOW fixups
+  size_t resource_entries_ = 0;          // directory entries walked so far
 };
 
 }  // namespace gauge
