@@ -31,13 +31,18 @@ struct Span {
   int x0, y0, x1, y1;  // half-open
 };
 
-Span CoveredPixels(const Placement& p, int w, int h, const Canvas& canvas) {
+// The source rectangle [x0, x1) x [y0, y1).
+struct SourceRect {
+  int x0, y0, x1, y1;
+};
+
+Span CoveredPixels(const Placement& p, const SourceRect& source, const Canvas& canvas) {
   // Invert the linear part to map the source corners (widened by one pixel
   // for the bilinear footprint) onto the canvas.
   const double det = p.xx * p.yy - p.xy * p.yx;
   double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300;
-  for (const double sx : {-1.0, static_cast<double>(w)}) {
-    for (const double sy : {-1.0, static_cast<double>(h)}) {
+  for (const double sx : {source.x0 - 1.0, static_cast<double>(source.x1)}) {
+    for (const double sy : {source.y0 - 1.0, static_cast<double>(source.y1)}) {
       const double ux = sx - p.dx, uy = sy - p.dy;
       const double cx = (p.yy * ux - p.xy * uy) / det;
       const double cy = (-p.yx * ux + p.xx * uy) / det;
@@ -52,36 +57,91 @@ Span CoveredPixels(const Placement& p, int w, int h, const Canvas& canvas) {
               clip(std::ceil(max_x) + 1, canvas.width), clip(std::ceil(max_y) + 1, canvas.height)};
 }
 
-// A source position in 1/256 pixel, split into texel and fraction.
-struct Sample {
-  int x, y;    // top-left texel of the 2 x 2 footprint
-  int fx, fy;  // 0..255
-};
+// Source positions in fixed point, 1/65536 pixel: a canvas row steps
+// through the source by whole increments, exact for quarter turns.
+inline int64_t Fixed(double v) { return std::llround(v * 65536.0); }
 
-inline Sample SampleAt(double sx, double sy) {
-  const long long qx = std::llround(sx * 256.0), qy = std::llround(sy * 256.0);
-  return Sample{static_cast<int>(qx >> 8), static_cast<int>(qy >> 8), static_cast<int>(qx & 255),
-                static_cast<int>(qy & 255)};
+// A bitmap's palette index at (x, y); outside the bitmap, index 0 (see-through).
+inline uint8_t IndexAt(const IndexedBitmap& bitmap, int64_t x, int64_t y) {
+  return x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height
+             ? bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)]
+             : 0;
 }
 
-// Bilinear weights of the four texels, in 1/65536.
-inline std::array<uint32_t, 4> Weights(const Sample& s) {
-  const uint32_t fx = s.fx, fy = s.fy;
+// Bilinear weights, in 1/65536, of the 2 x 2 texels (top-left, top-right,
+// bottom-left, bottom-right) around fixed-point (qx, qy).
+inline std::array<uint32_t, 4> Weights(int64_t qx, int64_t qy) {
+  const uint32_t fx = static_cast<uint32_t>(qx >> 8) & 255, fy = static_cast<uint32_t>(qy >> 8) & 255;
   return {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
 }
 
-// Coverage (0..256) of the window's opening at a canvas pixel.
-inline uint32_t OpeningCoverage(const Window& window, double cx, double cy) {
-  const Placement& p = window.placement;
+// The palette indices of the 2 x 2 texels around fixed-point (qx, qy).
+inline std::array<uint8_t, 4> Footprint(const IndexedBitmap& bitmap, int64_t qx, int64_t qy) {
+  const int64_t x = qx >> 16, y = qy >> 16;
+  if (x >= 0 && y >= 0 && x + 1 < bitmap.width && y + 1 < bitmap.height) {
+    const uint8_t* top = &bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)];
+    return {top[0], top[1], top[bitmap.width], top[bitmap.width + 1]};
+  }
+  return {IndexAt(bitmap, x, y), IndexAt(bitmap, x + 1, y), IndexAt(bitmap, x, y + 1), IndexAt(bitmap, x + 1, y + 1)};
+}
+
+// Coverage (0..256) of the window's opening at fixed-point (qx, qy) of the
+// window; outside the window there is no opening.
+inline uint32_t OpeningCoverage(const Window& window, int64_t qx, int64_t qy) {
   const IndexedBitmap& bitmap = *window.bitmap;
-  const Sample s = SampleAt(p.xx * cx + p.xy * cy + p.dx, p.yx * cx + p.yy * cy + p.dy);
-  const std::array<uint32_t, 4> w = Weights(s);
+  const std::array<uint32_t, 4> weight = Weights(qx, qy);
   uint32_t sum = 0;
   for (int k = 0; k < 4; ++k) {
-    const int x = s.x + (k & 1), y = s.y + (k >> 1);
-    if (bitmap.contains(x, y) && bitmap.at(x, y) != window.surround) sum += w[k];
+    const int64_t x = (qx >> 16) + (k & 1), y = (qy >> 16) + (k >> 1);
+    if (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height &&
+        bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)] != window.surround)
+      sum += weight[k];
   }
   return (sum + 128) >> 8;
+}
+
+// The smallest rectangle of the window holding its whole opening.
+SourceRect OpeningBounds(const Window& window) {
+  const IndexedBitmap& bitmap = *window.bitmap;
+  SourceRect r{bitmap.width, bitmap.height, 0, 0};
+  for (int y = 0; y < bitmap.height; ++y) {
+    for (int x = 0; x < bitmap.width; ++x) {
+      if (bitmap.at(x, y) == window.surround) continue;
+      r.x0 = std::min(r.x0, x), r.y0 = std::min(r.y0, y);
+      r.x1 = std::max(r.x1, x + 1), r.y1 = std::max(r.y1, y + 1);
+    }
+  }
+  return r.x0 < r.x1 ? r : SourceRect{0, 0, 0, 0};
+}
+
+// Narrows the canvas run [lo, hi) to the pixels whose source coordinate
+// q0 + step * (cx - lo) can fall within [first, last] (fixed point), with a
+// pixel to spare either side: the samples themselves stay bounds-checked.
+void ClipRun(int64_t q0, int64_t step, int64_t first, int64_t last, int& lo, int& hi) {
+  if (step == 0) {
+    if (q0 < first || q0 > last) hi = lo;
+    return;
+  }
+  double t0 = double(first - q0) / step, t1 = double(last - q0) / step;
+  if (t0 > t1) std::swap(t0, t1);
+  const int base = lo;
+  lo = static_cast<int>(std::clamp(std::floor(t0) - 1 + base, double(lo), double(hi)));
+  hi = static_cast<int>(std::clamp(std::ceil(t1) + 2 + base, double(lo), double(hi)));
+}
+
+// An unturned, unscaled bitmap at a whole-pixel offset: each canvas pixel
+// shows one source pixel, so it is copied (index 0 left out).
+void DrawUnturned(Canvas& canvas, const IndexedBitmap& bitmap, const std::array<Rgba, 256>& colours, int64_t dx,
+                  int64_t dy, const Span& span) {
+  const int64_t x0 = std::max<int64_t>(span.x0, -dx), x1 = std::min<int64_t>(span.x1, bitmap.width - dx);
+  const int64_t y0 = std::max<int64_t>(span.y0, -dy), y1 = std::min<int64_t>(span.y1, bitmap.height - dy);
+  for (int64_t cy = y0; cy < y1; ++cy) {
+    Rgba* out = &canvas.at(0, static_cast<int>(cy));
+    const uint8_t* in = &bitmap.pixels[static_cast<size_t>(cy + dy) * bitmap.width + static_cast<size_t>(dx)];
+    for (int64_t cx = x0; cx < x1; ++cx) {
+      if (in[cx] != 0) out[cx] = colours[in[cx]];
+    }
+  }
 }
 
 }  // namespace
@@ -115,30 +175,61 @@ void DrawBitmap(Canvas& canvas, const IndexedBitmap& bitmap, const Placement& p,
     const Rgb c = bitmap.palette[i];
     colours[i] = i == 0 ? Rgba{0, 0, 0, 0} : Rgba{c.r, c.g, c.b, 255};
   }
-  const Span span = CoveredPixels(p, bitmap.width, bitmap.height, canvas);
+  Span span = CoveredPixels(p, SourceRect{0, 0, bitmap.width, bitmap.height}, canvas);
+  if (window) {  // only where the opening can show
+    const Span open = CoveredPixels(window->placement, OpeningBounds(*window), canvas);
+    span = Span{std::max(span.x0, open.x0), std::max(span.y0, open.y0), std::min(span.x1, open.x1),
+                std::min(span.y1, open.y1)};
+  }
+  if (!window && p.xx == 1 && p.yy == 1 && p.xy == 0 && p.yx == 0 && p.dx == std::floor(p.dx) &&
+      p.dy == std::floor(p.dy)) {
+    DrawUnturned(canvas, bitmap, colours, static_cast<int64_t>(p.dx), static_cast<int64_t>(p.dy), span);
+    return;
+  }
+  const int64_t step_x = Fixed(p.xx), step_y = Fixed(p.yx);
+  const Placement* wp = window ? &window->placement : nullptr;
+  const int64_t window_step_x = wp ? Fixed(wp->xx) : 0, window_step_y = wp ? Fixed(wp->yx) : 0;
+  const int64_t one = int64_t{1} << 16;
   for (int cy = span.y0; cy < span.y1; ++cy) {
-    double sx = p.xx * span.x0 + p.xy * cy + p.dx;
-    double sy = p.yx * span.x0 + p.yy * cy + p.dy;
-    for (int cx = span.x0; cx < span.x1; ++cx, sx += p.xx, sy += p.yx) {
-      const Sample s = SampleAt(sx, sy);
-      if (s.x < -1 || s.y < -1 || s.x >= bitmap.width || s.y >= bitmap.height) continue;
-      const std::array<uint32_t, 4> w = Weights(s);
-      uint32_t r = 0, g = 0, b = 0, a = 0;
-      for (int k = 0; k < 4; ++k) {
-        const int x = s.x + (k & 1), y = s.y + (k >> 1);
-        if (w[k] == 0 || !bitmap.contains(x, y)) continue;
-        const Rgba c = colours[bitmap.at(x, y)];
-        r += w[k] * c.r, g += w[k] * c.g, b += w[k] * c.b, a += w[k] * c.a;
+    // The part of the row whose samples can touch the bitmap.
+    int x0 = span.x0, x1 = span.x1;
+    const int64_t row_x = Fixed(p.xx * x0 + p.xy * cy + p.dx), row_y = Fixed(p.yx * x0 + p.yy * cy + p.dy);
+    ClipRun(row_x, step_x, -one, int64_t{bitmap.width} * one, x0, x1);
+    ClipRun(row_y, step_y, -one, int64_t{bitmap.height} * one, x0, x1);
+    if (x0 >= x1) continue;
+    int64_t qx = Fixed(p.xx * x0 + p.xy * cy + p.dx), qy = Fixed(p.yx * x0 + p.yy * cy + p.dy);
+    int64_t wx = wp ? Fixed(wp->xx * x0 + wp->xy * cy + wp->dx) : 0;
+    int64_t wy = wp ? Fixed(wp->yx * x0 + wp->yy * cy + wp->dy) : 0;
+    Rgba* out = &canvas.at(0, cy);
+    for (int cx = x0; cx < x1; ++cx, qx += step_x, qy += step_y, wx += window_step_x, wy += window_step_y) {
+      // Behind a window, most pixels lie outside its opening: test that first.
+      const uint32_t open = window ? OpeningCoverage(*window, wx, wy) : 256;
+      if (open == 0) continue;
+      const std::array<uint8_t, 4> index = Footprint(bitmap, qx, qy);
+      if ((index[0] | index[1] | index[2] | index[3]) == 0) continue;  // all see-through
+      uint32_t r, g, b, a;
+      if (index[0] == index[1] && index[0] == index[2] && index[0] == index[3]) {
+        const Rgba c = colours[index[0]];  // flat: no blending within the footprint
+        r = c.r, g = c.g, b = c.b, a = c.a;
+      } else {
+        const std::array<uint32_t, 4> weight = Weights(qx, qy);
+        r = g = b = a = 0;
+        for (int k = 0; k < 4; ++k) {
+          const Rgba c = colours[index[k]];
+          r += weight[k] * c.r, g += weight[k] * c.g, b += weight[k] * c.b, a += weight[k] * c.a;
+        }
+        if (a == 0) continue;
+        r = (r + 32768) >> 16, g = (g + 32768) >> 16, b = (b + 32768) >> 16, a = (a + 32768) >> 16;
       }
-      if (a == 0) continue;
-      r = (r + 32768) >> 16, g = (g + 32768) >> 16, b = (b + 32768) >> 16, a = (a + 32768) >> 16;
-      if (window) {
-        const uint32_t open = OpeningCoverage(*window, cx, cy);
-        if (open == 0) continue;
+      if (open < 256) {
         r = (r * open + 128) >> 8, g = (g * open + 128) >> 8;
         b = (b * open + 128) >> 8, a = (a * open + 128) >> 8;
       }
-      Over(canvas.at(cx, cy), r, g, b, a);
+      if (a == 255) {
+        out[cx] = Rgba{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b), 255};
+      } else {
+        Over(out[cx], r, g, b, a);
+      }
     }
   }
 }
