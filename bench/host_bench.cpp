@@ -180,21 +180,21 @@ class TableReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
+      const double us = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e6;
       char line[256];
       const auto items = r.counters.find("items_per_second");
       if (items != r.counters.end())
-        std::snprintf(line, sizeof line, "| %s | %.3f us | %.2f million calls/s |\n", r.benchmark_name().c_str(),
-                      r.GetAdjustedRealTime() / 1000, items->second.value / 1e6);
+        std::snprintf(line, sizeof line, "| %s | %.3f us | %.2f million calls/s |\n", r.benchmark_name().c_str(), us,
+                      items->second.value / 1e6);
       else
-        std::snprintf(line, sizeof line, "| %s | %.1f us | |\n", r.benchmark_name().c_str(),
-                      r.GetAdjustedRealTime() / 1000);
+        std::snprintf(line, sizeof line, "| %s | %.1f us | |\n", r.benchmark_name().c_str(), us);
       table_ += line;
     }
   }
   const std::string& table() const { return table_; }
 
  private:
-  std::string table_ = "| benchmark | time per iteration | rate |\n|---|---:|---:|\n";
+  std::string table_ = "| benchmark | CPU time per iteration | rate |\n|---|---:|---:|\n";
 };
 
 }  // namespace

@@ -19,10 +19,27 @@ namespace {
 using gauge::GaugeSession;
 using gauge::test::ValueSlot;
 
-// The host's return pad is counted with each call: fstp and hlt after a
-// function returning a double, hlt alone after one returning a word. The
-// figures below are the module's alone (a stub's ret included).
-constexpr uint64_t kDoublePad = 2, kWordPad = 1;
+// The host's own instructions around each call (argument pushes, return
+// pad) are counted too. They are measured on a routine of known length
+// called the same way, and taken off: the figures are the module's alone (a
+// stub's ret included, as a real host's entry would at least execute one).
+struct HostOverhead {
+  uint64_t value_call = 0, real_call = 0, mouse_call = 0;
+};
+
+uint64_t Measured(GaugeSession& s, bool returns_double, uint32_t words) {
+  std::vector<uint8_t> code;
+  if (returns_double) code = {0xD9, 0xEE};  // fldz
+  const uint16_t pop = uint16_t(4 * words);
+  code.insert(code.end(), {0xC2, uint8_t(pop), uint8_t(pop >> 8)});  // ret N
+  const uint32_t routine = s.emulator().AddCode(code);
+  const std::vector<uint32_t> args(words, 0);
+  if (returns_double) s.emulator().CallDouble(routine, args);
+  else s.emulator().CallWord(routine, args);
+  return s.last_instruction_count() - (returns_double ? 2 : 1);
+}
+
+HostOverhead overhead;
 
 struct Row {
   std::string function, input;
@@ -38,13 +55,14 @@ std::unique_ptr<GaugeSession> Started(const std::string& path) {
   auto session = GaugeSession::Load(path, options);
   session->Install(0);
   session->Initialize();
+  overhead = {Measured(*session, true, 1), Measured(*session, true, 2), Measured(*session, false, 2)};
   return session;
 }
 
 uint64_t CountValue(GaugeSession& s, const ValueSlot& slot, double value) {
   s.emulator().WriteDouble(slot.variable + gauge::test::kVariableValue, value);
   s.CallDouble(slot.callback, {slot.variable});
-  return s.last_instruction_count() - kDoublePad;
+  return s.last_instruction_count() - overhead.value_call;
 }
 
 void Add(const std::string& function, const std::string& input, uint64_t count, int minimum) {
@@ -94,7 +112,7 @@ void Measure(const std::string& path, const std::vector<Probe>& probes,
     const uint32_t real = s->emulator().ReadWord(text + gauge::test::kStringRealFunction);
     const double v = 12.0;
     s->CallDouble(real, {gauge::test::LowWord(v), gauge::test::HighWord(v)});
-    const uint64_t n = s->last_instruction_count() - kDoublePad;
+    const uint64_t n = s->last_instruction_count() - overhead.real_call;
     Add("LandingPassReal", "12.0", n, 2);
     update += n;
     update_minimum += 2;
@@ -103,7 +121,7 @@ void Measure(const std::string& path, const std::vector<Probe>& probes,
   int i = 0;
   for (const uint32_t f : gauge::test::MouseFunctions(*s)) {
     s->CallWord(f, {10, 20});
-    Add(i++ ? "LandingKnobRight" : "LandingKnobLeft", "(10, 20)", s->last_instruction_count() - kWordPad, 7);
+    Add(i++ ? "LandingKnobRight" : "LandingKnobLeft", "(10, 20)", s->last_instruction_count() - overhead.mouse_call, 7);
   }
 }
 

@@ -27,6 +27,8 @@ struct LongRun {
   std::set<std::string> may_change;
 };
 
+void PrintTo(const LongRun& run, std::ostream* os) { *os << run.module; }
+
 // A sawtooth over [low, high) with `steps` steps, phase-shifted by `shift`.
 double Saw(int i, double low, double high, int steps, int shift = 0) {
   return low + (high - low) * ((i + shift) % steps) / steps;
