@@ -174,20 +174,23 @@ void CairoCompositing(benchmark::State& state, const std::string& module) {
   for (auto& [bitmap, surface] : openings) cairo_surface_destroy(surface);
 }
 
-// Prints the console report and keeps each run for the markdown table.
+// Prints the console report and keeps each run (each median, with
+// repetitions) for the markdown table.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
+      // With repetitions, the median stands for the benchmark.
+      if (r.repetitions > 1 && (r.run_type != Run::RT_Aggregate || r.aggregate_name != "median")) continue;
       const double us = r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e6;
       char line[256];
       const auto items = r.counters.find("items_per_second");
       if (items != r.counters.end())
-        std::snprintf(line, sizeof line, "| %s | %.3f us | %.2f million calls/s |\n", r.benchmark_name().c_str(), us,
+        std::snprintf(line, sizeof line, "| %s | %.3f us | %.2f million calls/s |\n", r.run_name.str().c_str(), us,
                       items->second.value / 1e6);
       else
-        std::snprintf(line, sizeof line, "| %s | %.1f us | |\n", r.benchmark_name().c_str(), us);
+        std::snprintf(line, sizeof line, "| %s | %.1f us | |\n", r.run_name.str().c_str(), us);
       table_ += line;
     }
   }
