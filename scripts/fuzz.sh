@@ -20,7 +20,7 @@ rm -rf "$corpus" build/fuzz/artifacts
 mkdir -p "$corpus" build/fuzz/artifacts
 cp dist/*.gau "$corpus"/
 find build/modules/tests -name '*.gau' -exec cp {} "$corpus"/ \; 2>/dev/null || true
-find tests/fuzz/regressions -type f -exec cp {} "$corpus"/ \;
+if [ -d tests/fuzz/regressions ]; then find tests/fuzz/regressions -type f -exec cp {} "$corpus"/ \; ; fi
 
 echo "fuzzing the PE loader for $seconds s"
 build/fuzz/tests/fuzz/pe_loader_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
