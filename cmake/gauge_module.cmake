@@ -16,6 +16,8 @@ function(gauge_module name)
   target_compile_definitions(${name} PRIVATE __USE_MINGW_ANSI_STDIO=1 WIN32_LEAN_AND_MEAN)
   target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${GAUGE_COMPILE_OPTIONS}>)
   target_link_options(${name} PRIVATE ${GAUGE_LINK_OPTIONS})
+  # The resources are rebuilt whenever a bitmap is redrawn.
+  file(GLOB bitmaps CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/art/*.bmp)
   set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/${name}.rc PROPERTIES
-    OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/art")
+    OBJECT_DEPENDS "${bitmaps}")
 endfunction()
