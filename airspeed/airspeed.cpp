@@ -23,11 +23,7 @@ extern "C" {
 char gauge_name[] = "Ostrel Airspeed Gauge";
 GaugeHeader gauge_header = FrameGaugeHeader(gauge_name, 276);
 
-FailureEntry AirspeedFailures[] = {
-    {.key = 6, .action = 1, .reserved = 0},
-    {.key = 3, .action = 1, .reserved = 0},
-    {.key = 0, .action = 0, .reserved = 0},
-};
+FailureEntry AirspeedFailures[] = {Failure(6, 1), Failure(3, 1), kEndOfFailures};
 
 extern NeedleElement AirspeedNeedle;
 ElementHeader* AirspeedFaceChildren[] = {&AirspeedNeedle.head, nullptr};

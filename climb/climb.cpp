@@ -20,11 +20,7 @@ extern "C" {
 char gauge_name[] = "Velkor Climber";
 GaugeHeader gauge_header = FrameGaugeHeader(gauge_name, 100);
 
-FailureEntry ClimbFailures[] = {
-    {.key = 19, .action = 1, .reserved = 0},
-    {.key = 3, .action = 2, .reserved = 0},
-    {.key = 0, .action = 0, .reserved = 0},
-};
+FailureEntry ClimbFailures[] = {Failure(19, 1), Failure(3, 2), kEndOfFailures};
 
 // 195 units of host variable 65 per painted metre per second.
 NonlinearityPoint ClimbCalibration[] = {

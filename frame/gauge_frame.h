@@ -35,6 +35,12 @@ constexpr GaugeHeader FrameGaugeHeader(char* name, uint32_t default_size) {
   };
 }
 
+// A failure-list entry; a list ends with kEndOfFailures.
+constexpr FailureEntry Failure(int32_t key, int32_t action) {
+  return FailureEntry{.key = key, .action = action, .reserved = 0};
+}
+constexpr FailureEntry kEndOfFailures = Failure(0, 0);
+
 // A variable record naming host variable `id`; the host fills the rest.
 constexpr ModuleVariable HostVariable(int32_t id) {
   return ModuleVariable{.id = id, .host_pointer = nullptr, .value_type = 0, .value = 0.0,

@@ -84,10 +84,7 @@ extern "C" {
 char gauge_name[] = "Tavoran_Landing";
 GaugeHeader gauge_header = FrameGaugeHeader(gauge_name, 100);
 
-FailureEntry LandingFailures[] = {
-    {.key = 1, .action = 2, .reserved = 0},
-    {.key = 0, .action = 0, .reserved = 0},
-};
+FailureEntry LandingFailures[] = {Failure(1, 2), kEndOfFailures};
 
 extern SpriteElement LandingDrum;
 extern NeedleElement LandingNeedle;
