@@ -97,26 +97,16 @@ StringElement FixtureText = {
     .host_tail = {},
 };
 
-NeedleElement FixtureNeedle = {
-    .head = ElementHead(kNeedleKind, 2, {8, 8}, {1, 1}, nullptr, FixtureFailures, 0x3),
-    .variable = HostVariable(7),
-    .value_callback = FixtureNeedleValue,
-    .needle_host_words = {},
-    .needle_point = {7, 1},
-    .calibration = FixtureCalibration,
-    .calibration_count = 2,
-    .step_limit = 3,
-    .host_tail = {},
-};
+NeedleElement FixtureNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, 2, {8, 8}, {1, 1}, nullptr, FixtureFailures, 0x3),
+    7, FixtureNeedleValue, {7, 1}, 3, FixtureCalibration, 2);
 
 StaticImageElement* top_element = &FixtureFace;
 
 MouseArea FixtureMouseAreas[] = {
     PlainMouseArea(kAreaParent),
-    {.area_type = kAreaChild, .box = {2, 3, 5, 4}, .cursor = 1, .help_code = 0, .area_flags = 0x20200000,
-     .event_code = 0, .function = FixtureClickLeft, .extra = 0},
-    {.area_type = kAreaChild, .box = {9, 3, 5, 4}, .cursor = 2, .help_code = 0, .area_flags = 0x20200000,
-     .event_code = 0, .function = FixtureClickRight, .extra = 0},
+    ChildMouseArea({2, 3, 5, 4}, 1, 0x20200000, FixtureClickLeft),
+    ChildMouseArea({9, 3, 5, 4}, 2, 0x20200000, FixtureClickRight),
     PlainMouseArea(kAreaEndOfParent),
     PlainMouseArea(kAreaEndOfList),
 };

@@ -54,26 +54,16 @@ StaticImageElement HostileFace = {
     .host_image = {},
 };
 
-NeedleElement HostileNeedle = {
-    .head = ElementHead(kNeedleKind, 2, {8, 8}, {1, 1}, nullptr, nullptr, 0x3),
-    .variable = HostVariable(1),
-    .value_callback = HostileNeedleValue,
-    .needle_host_words = {},
-    .needle_point = {7, 1},
-    .calibration = nullptr,
-    .calibration_count = 0,
-    .step_limit = 0,
-    .host_tail = {},
-};
+NeedleElement HostileNeedle = NeedleRecord(
+    ElementHead(kNeedleKind, 2, {8, 8}, {1, 1}, nullptr, nullptr, 0x3),
+    1, HostileNeedleValue, {7, 1}, 0);
 
 StaticImageElement* top_element = &HostileFace;
 
 MouseArea HostileMouseAreas[] = {
     PlainMouseArea(kAreaParent),
-    {.area_type = kAreaChild, .box = {0, 0, 8, 8}, .cursor = 1, .help_code = 0, .area_flags = 0,
-     .event_code = 0, .function = HostileKeepsArguments, .extra = 0},
-    {.area_type = kAreaChild, .box = {8, 0, 8, 8}, .cursor = 1, .help_code = 0, .area_flags = 0,
-     .event_code = 0, .function = HostileLeavesX87, .extra = 0},
+    ChildMouseArea({0, 0, 8, 8}, 1, 0, HostileKeepsArguments),
+    ChildMouseArea({8, 0, 8, 8}, 1, 0, HostileLeavesX87),
     PlainMouseArea(kAreaEndOfParent),
     PlainMouseArea(kAreaEndOfList),
 };
