@@ -26,6 +26,9 @@ trap 'rm -rf "$work"' EXIT
   echo
   cat "$work/instructions.md"
   echo
+  echo "The readout's count is almost all snprintf (mingw's C99 printf): its own part is the row with no"
+  echo "text buffer, where the formatting is skipped."
+  echo
   echo "## Module size in bytes"
   echo
   cat "$work/sizes.md"

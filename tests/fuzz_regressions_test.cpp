@@ -1,8 +1,8 @@
 // Every input the PE loader's fuzz target ever failed on (kept in
 // tests/fuzz/regressions/), replayed in the normal build through the same
-// info path and through `gauge-host info` itself: each one loads or is
-// refused with one line on stderr and exit code 2. The fuzzer's seeds, the
-// shipped modules, load.
+// info path and through `gauge-host info` itself, as text and as JSON: each
+// one loads or is refused with one line on stderr and exit code 2. The
+// fuzzer's seeds, the shipped modules, load.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,16 +35,18 @@ class FuzzRegression : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FuzzRegression, LoadsOrIsRefusedCleanly) {
   EXPECT_NO_THROW(fuzz::RunInfoPath(FileBytes(GetParam())));
-  const fs::path errors = fs::temp_directory_path() / ("fuzz-regression-" + std::to_string(::getpid()));
-  const std::string command = std::string(GAUGE_HOST_COMMAND) + " info '" + GetParam() + "' >/dev/null 2>" +
-                              errors.string();
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << "gauge-host info did not exit normally";
-  const std::vector<uint8_t> text = FileBytes(errors);
-  fs::remove(errors);
-  if (WEXITSTATUS(status) == 0) return;
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << std::string(text.begin(), text.end());
+  for (const char* format : {"", " --json"}) {
+    const fs::path errors = fs::temp_directory_path() / ("fuzz-regression-" + std::to_string(::getpid()));
+    const std::string command = std::string(GAUGE_HOST_COMMAND) + " info '" + GetParam() + "'" + format +
+                                " >/dev/null 2>" + errors.string();
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "gauge-host info" << format << " did not exit normally";
+    const std::vector<uint8_t> text = FileBytes(errors);
+    fs::remove(errors);
+    if (WEXITSTATUS(status) == 0) continue;
+    EXPECT_EQ(WEXITSTATUS(status), 2) << format;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << std::string(text.begin(), text.end());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kept, FuzzRegression, ::testing::ValuesIn(Regressions()),

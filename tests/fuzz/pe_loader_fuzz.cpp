@@ -1,11 +1,60 @@
-// libFuzzer target over the PE loader and the `info` path: any byte string
-// as a module file. Built by scripts/fuzz.sh with clang and AddressSanitizer.
+// libFuzzer target over the PE loader and `gauge-host info`: any byte string
+// as a module file, through the library's info path in memory and through
+// the info command itself (text and --json, its output thrown away). Built
+// by scripts/fuzz.sh with clang and AddressSanitizer.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
+#include "command.h"
 #include "info_path.h"
+
+namespace gauge::cli {
+
+// The command table that gauge-host's main() keeps; info registers itself here.
+std::vector<Command>& Commands() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+}  // namespace gauge::cli
+
+namespace {
+
+std::string module_path;
+
+void RunInfoCommand(const std::vector<std::string>& args) {
+  for (const gauge::cli::Command& command : gauge::cli::Commands()) {
+    if (command.name != "info") continue;
+    try {
+      command.run(args);
+    } catch (const gauge::HostError&) {
+      // gauge-host prints it as one line and exits with 2
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char path[] = "/tmp/pe_loader_fuzz_XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0 || !std::freopen("/dev/null", "w", stdout)) std::abort();
+  close(fd);
+  module_path = path;
+  std::atexit([] { std::remove(module_path.c_str()); });
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   gauge::fuzz::RunInfoPath(std::vector<uint8_t>(data, data + size));
+  FILE* f = std::fopen(module_path.c_str(), "wb");
+  if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
+  RunInfoCommand({module_path});
+  RunInfoCommand({module_path, "--json"});
   return 0;
 }
