@@ -74,6 +74,44 @@ TEST(Renderer, ScaleEnlargesAboutPixelCentres) {
   EXPECT_EQ(canvas.at(15, 5).a, 191);
 }
 
+// One renderer keeps what it derives from each bitmap across frames; a
+// bitmap changed in place between frames (palette, pixels, a window's
+// opening) is drawn as it now is.
+TEST(Renderer, DrawsBitmapsChangedBetweenFramesAsTheyNowAre) {
+  IndexedBitmap face = Filled(6, 4, 1), drum = Filled(6, 4, 2), window = Filled(6, 4, 5);
+  face.palette[1] = Rgb{10, 20, 30};
+  face.palette[3] = Rgb{40, 50, 60};
+  drum.palette[2] = Rgb{200, 0, 0};
+  window.pixels[1 * 6 + 2] = 6;  // the opening: one pixel
+  const Scene scene{6, 4, {ImageItem{&face, {0, 0}, {0, 0}, 0}, SpriteItem{&drum, {0, 0}, {0, 0}, 0, &window}}};
+  const Rgba face_colour{10, 20, 30, 255};
+  const struct {
+    const char* change;
+    void (*apply)(IndexedBitmap& face, IndexedBitmap& drum, IndexedBitmap& window);
+    std::vector<std::pair<Point, Rgba>> expected;  // canvas pixel, colour
+  } frames[] = {
+      {"first frame", [](IndexedBitmap&, IndexedBitmap&, IndexedBitmap&) {},
+       {{{2, 1}, {200, 0, 0, 255}}, {{4, 2}, face_colour}, {{0, 0}, face_colour}}},
+      {"drum palette", [](IndexedBitmap&, IndexedBitmap& d, IndexedBitmap&) { d.palette[2] = Rgb{0, 200, 0}; },
+       {{{2, 1}, {0, 200, 0, 255}}, {{4, 2}, face_colour}}},
+      {"window opening moved",
+       [](IndexedBitmap&, IndexedBitmap&, IndexedBitmap& w) { w.pixels[1 * 6 + 2] = 5, w.pixels[2 * 6 + 4] = 6; },
+       {{{2, 1}, face_colour}, {{4, 2}, {0, 200, 0, 255}}}},
+      {"face pixel", [](IndexedBitmap& f, IndexedBitmap&, IndexedBitmap&) { f.pixels[0] = 3; },
+       {{{0, 0}, {40, 50, 60, 255}}, {{1, 0}, face_colour}, {{4, 2}, {0, 200, 0, 255}}}},
+  };
+  Renderer renderer;
+  Canvas canvas;
+  std::string error;
+  for (const auto& frame : frames) {
+    SCOPED_TRACE(frame.change);
+    frame.apply(face, drum, window);
+    ASSERT_TRUE(renderer.Render(scene, 1, canvas, error)) << error;
+    for (const auto& [at, colour] : frame.expected)
+      EXPECT_EQ(canvas.at(int(at.x), int(at.y)), colour) << at.x << "," << at.y;
+  }
+}
+
 // Module records can hold any 32-bit geometry: a bitmap, a text box or an
 // area far off the gauge draws nothing and breaks nothing.
 TEST(Renderer, GeometryFarOffTheGaugeDrawsNothing) {

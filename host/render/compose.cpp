@@ -31,11 +31,6 @@ struct Span {
   int x0, y0, x1, y1;  // half-open
 };
 
-// The source rectangle [x0, x1) x [y0, y1).
-struct SourceRect {
-  int x0, y0, x1, y1;
-};
-
 Span CoveredPixels(const Placement& p, const SourceRect& source, const Canvas& canvas) {
   // Invert the linear part to map the source corners (widened by one pixel
   // for the bilinear footprint) onto the canvas.
@@ -61,13 +56,6 @@ Span CoveredPixels(const Placement& p, const SourceRect& source, const Canvas& c
 // through the source by whole increments, exact for quarter turns.
 inline int64_t Fixed(double v) { return std::llround(v * 65536.0); }
 
-// A bitmap's palette index at (x, y); outside the bitmap, index 0 (see-through).
-inline uint8_t IndexAt(const IndexedBitmap& bitmap, int64_t x, int64_t y) {
-  return x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height
-             ? bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)]
-             : 0;
-}
-
 // Bilinear weights, in 1/65536, of the 2 x 2 texels (top-left, top-right,
 // bottom-left, bottom-right) around fixed-point (qx, qy).
 inline std::array<uint32_t, 4> Weights(int64_t qx, int64_t qy) {
@@ -75,43 +63,31 @@ inline std::array<uint32_t, 4> Weights(int64_t qx, int64_t qy) {
   return {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
 }
 
-// The palette indices of the 2 x 2 texels around fixed-point (qx, qy).
-inline std::array<uint8_t, 4> Footprint(const IndexedBitmap& bitmap, int64_t qx, int64_t qy) {
-  const int64_t x = qx >> 16, y = qy >> 16;
-  if (x >= 0 && y >= 0 && x + 1 < bitmap.width && y + 1 < bitmap.height) {
-    const uint8_t* top = &bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)];
-    return {top[0], top[1], top[bitmap.width], top[bitmap.width + 1]};
-  }
-  return {IndexAt(bitmap, x, y), IndexAt(bitmap, x + 1, y), IndexAt(bitmap, x, y + 1), IndexAt(bitmap, x + 1, y + 1)};
+// The top-left texel of the footprint around fixed-point (qx, qy) in a
+// framed picture (see PreparedBitmap::framed).
+inline const uint8_t* FramedAt(const uint8_t* framed, int64_t stride, int64_t qx, int64_t qy) {
+  return framed + ((qy >> 16) + 1) * stride + (qx >> 16) + 1;
 }
 
-// Coverage (0..256) of the window's opening at fixed-point (qx, qy) of the
-// window; outside the window there is no opening.
-inline uint32_t OpeningCoverage(const Window& window, int64_t qx, int64_t qy) {
-  const IndexedBitmap& bitmap = *window.bitmap;
-  const std::array<uint32_t, 4> weight = Weights(qx, qy);
-  uint32_t sum = 0;
-  for (int k = 0; k < 4; ++k) {
-    const int64_t x = (qx >> 16) + (k & 1), y = (qy >> 16) + (k >> 1);
-    if (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height &&
-        bitmap.pixels[static_cast<size_t>(y) * bitmap.width + static_cast<size_t>(x)] != window.surround)
-      sum += weight[k];
-  }
-  return (sum + 128) >> 8;
-}
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t CeilDiv(int64_t a, int64_t b) { return a / b + ((a % b != 0) && ((a < 0) == (b < 0))); }
 
-// The smallest rectangle of the window holding its whole opening.
-SourceRect OpeningBounds(const Window& window) {
-  const IndexedBitmap& bitmap = *window.bitmap;
-  SourceRect r{bitmap.width, bitmap.height, 0, 0};
-  for (int y = 0; y < bitmap.height; ++y) {
-    for (int x = 0; x < bitmap.width; ++x) {
-      if (bitmap.at(x, y) == window.surround) continue;
-      r.x0 = std::min(r.x0, x), r.y0 = std::min(r.y0, y);
-      r.x1 = std::max(r.x1, x + 1), r.y1 = std::max(r.y1, y + 1);
-    }
+// Narrows the canvas run [lo, hi) to the pixels cx whose fixed-point source
+// coordinate q0 + step * (cx - base) lies in [min, max): exact, so a footprint
+// left out is one that lies wholly outside.
+void KeepWithin(int64_t q0, int64_t step, int base, int64_t min, int64_t max, int& lo, int& hi) {
+  int64_t first, last;  // in steps from base
+  if (step == 0) {
+    if (q0 < min || q0 >= max) hi = lo;
+    return;
   }
-  return r.x0 < r.x1 ? r : SourceRect{0, 0, 0, 0};
+  if (step > 0) {
+    first = CeilDiv(min - q0, step), last = FloorDiv(max - 1 - q0, step);
+  } else {
+    first = CeilDiv(max - 1 - q0, step), last = FloorDiv(min - q0, step);
+  }
+  lo = static_cast<int>(std::max<int64_t>(lo, base + first));
+  hi = static_cast<int>(std::min<int64_t>(hi, base + last + 1));
 }
 
 // Narrows the canvas run [lo, hi) to the pixels whose source coordinate
@@ -129,17 +105,82 @@ void ClipRun(int64_t q0, int64_t step, int64_t first, int64_t last, int& lo, int
   hi = static_cast<int>(std::clamp(std::ceil(t1) + 2 + base, double(lo), double(hi)));
 }
 
+// Whether the placement shows each source pixel unchanged on one canvas
+// pixel, shifted by a whole (dx, dy).
+bool WholePixelShift(const Placement& p, int64_t& dx, int64_t& dy) {
+  constexpr double kFar = 1e15;  // beyond any canvas: no int64 overflow below
+  if (p.xx != 1 || p.yy != 1 || p.xy != 0 || p.yx != 0 || p.dx != std::floor(p.dx) || p.dy != std::floor(p.dy) ||
+      std::abs(p.dx) > kFar || std::abs(p.dy) > kFar)
+    return false;
+  dx = static_cast<int64_t>(p.dx), dy = static_cast<int64_t>(p.dy);
+  return true;
+}
+
+// The canvas pixels [x0, x1) x [y0, y1) that show a bitmap shifted by (dx, dy).
+Span ShiftedRect(const PreparedBitmap& bitmap, int64_t dx, int64_t dy, const Span& clip) {
+  return Span{static_cast<int>(std::clamp<int64_t>(-dx, clip.x0, clip.x1)),
+              static_cast<int>(std::clamp<int64_t>(-dy, clip.y0, clip.y1)),
+              static_cast<int>(std::clamp<int64_t>(bitmap.width() - dx, clip.x0, clip.x1)),
+              static_cast<int>(std::clamp<int64_t>(bitmap.height() - dy, clip.y0, clip.y1))};
+}
+
 // An unturned, unscaled bitmap at a whole-pixel offset: each canvas pixel
 // shows one source pixel, so it is copied (index 0 left out).
-void DrawUnturned(Canvas& canvas, const IndexedBitmap& bitmap, const std::array<Rgba, 256>& colours, int64_t dx,
-                  int64_t dy, const Span& span) {
-  const int64_t x0 = std::max<int64_t>(span.x0, -dx), x1 = std::min<int64_t>(span.x1, bitmap.width - dx);
-  const int64_t y0 = std::max<int64_t>(span.y0, -dy), y1 = std::min<int64_t>(span.y1, bitmap.height - dy);
-  for (int64_t cy = y0; cy < y1; ++cy) {
-    Rgba* out = &canvas.at(0, static_cast<int>(cy));
-    const uint8_t* in = &bitmap.pixels[static_cast<size_t>(cy + dy) * bitmap.width + static_cast<size_t>(dx)];
-    for (int64_t cx = x0; cx < x1; ++cx) {
-      if (in[cx] != 0) out[cx] = colours[in[cx]];
+void DrawUnturned(Canvas& canvas, const PreparedBitmap& bitmap, int64_t dx, int64_t dy, const Span& span) {
+  const Span r = ShiftedRect(bitmap, dx, dy, span);
+  for (int cy = r.y0; cy < r.y1; ++cy) {
+    Rgba* out = &canvas.at(0, cy);
+    const Rgba* in = bitmap.colour_row(static_cast<int>(cy + dy)) + dx;
+    for (int cx = r.x0; cx < r.x1; ++cx) out[cx] = in[cx].a != 0 ? in[cx] : out[cx];
+  }
+}
+
+// Samples `bitmap` bilinearly along the canvas run [x0, x1) of row cy, whose
+// first pixel samples fixed-point (qx, qy) of the bitmap and (wx, wy) of the
+// window; each pixel steps by (step_x, step_y) and (window_step_x,
+// window_step_y). Every footprint lies within the framed pictures.
+template <bool kWindowed>
+void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t qx, int64_t qy, int64_t step_x,
+               int64_t step_y, const PreparedBitmap* window, int64_t wx, int64_t wy, int64_t window_step_x,
+               int64_t window_step_y) {
+  const uint8_t* texels = bitmap.framed();
+  const int64_t stride = bitmap.framed_stride();
+  const uint8_t* mask = kWindowed ? window->opening_mask() : nullptr;
+  const int64_t mask_stride = kWindowed ? window->framed_stride() : 0;
+  for (int cx = x0; cx < x1; ++cx, qx += step_x, qy += step_y, wx += window_step_x, wy += window_step_y) {
+    uint32_t open = 256;
+    if constexpr (kWindowed) {  // most pixels behind a window lie outside its opening: test that first
+      const uint8_t* m = FramedAt(mask, mask_stride, wx, wy);
+      const std::array<uint32_t, 4> weight = Weights(wx, wy);
+      open = (weight[0] * m[0] + weight[1] * m[1] + weight[2] * m[mask_stride] + weight[3] * m[mask_stride + 1] +
+              128) >> 8;
+      if (open == 0) continue;
+    }
+    const uint8_t* t = FramedAt(texels, stride, qx, qy);
+    const uint32_t quad = t[0] | uint32_t{t[1]} << 8 | uint32_t{t[stride]} << 16 | uint32_t{t[stride + 1]} << 24;
+    if (quad == 0) continue;  // all see-through
+    uint32_t r, g, b, a;
+    if (quad == t[0] * 0x01010101u) {
+      const Rgba c = bitmap.colour(t[0]);  // flat: no blending within the footprint
+      r = c.r, g = c.g, b = c.b, a = c.a;
+    } else {
+      const std::array<uint32_t, 4> weight = Weights(qx, qy);
+      r = g = b = a = 0;
+      for (int k = 0; k < 4; ++k) {
+        const Rgba c = bitmap.colour(static_cast<uint8_t>(quad >> (8 * k)));
+        r += weight[k] * c.r, g += weight[k] * c.g, b += weight[k] * c.b, a += weight[k] * c.a;
+      }
+      if (a == 0) continue;
+      r = (r + 32768) >> 16, g = (g + 32768) >> 16, b = (b + 32768) >> 16, a = (a + 32768) >> 16;
+    }
+    if (open < 256) {
+      r = (r * open + 128) >> 8, g = (g * open + 128) >> 8;
+      b = (b * open + 128) >> 8, a = (a * open + 128) >> 8;
+    }
+    if (a == 255) {
+      out[cx] = Rgba{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b), 255};
+    } else {
+      Over(out[cx], r, g, b, a);
     }
   }
 }
@@ -168,22 +209,50 @@ uint8_t SurroundIndex(const IndexedBitmap& window) {
   return static_cast<uint8_t>(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
-void DrawBitmap(Canvas& canvas, const IndexedBitmap& bitmap, const Placement& p, const Window* window) {
-  // The palette as premultiplied colours, index 0 fully transparent.
-  std::array<Rgba, 256> colours;
+PreparedBitmap::PreparedBitmap(const IndexedBitmap& bitmap) : source_(bitmap) {
   for (int i = 0; i < 256; ++i) {
     const Rgb c = bitmap.palette[i];
-    colours[i] = i == 0 ? Rgba{0, 0, 0, 0} : Rgba{c.r, c.g, c.b, 255};
+    colours_[i] = i == 0 ? Rgba{0, 0, 0, 0} : Rgba{c.r, c.g, c.b, 255};
   }
-  Span span = CoveredPixels(p, SourceRect{0, 0, bitmap.width, bitmap.height}, canvas);
+  rgba_.resize(bitmap.pixels.size());
+  for (size_t i = 0; i < rgba_.size(); ++i) rgba_[i] = colours_[bitmap.pixels[i]];
+  framed_.assign(static_cast<size_t>(framed_stride()) * (bitmap.height + 2), 0);
+  for (int y = 0; y < bitmap.height; ++y)
+    std::copy_n(&bitmap.pixels[static_cast<size_t>(y) * bitmap.width], bitmap.width,
+                &framed_[static_cast<size_t>(y + 1) * framed_stride() + 1]);
+}
+
+bool PreparedBitmap::Matches(const IndexedBitmap& bitmap) const {
+  return bitmap.width == source_.width && bitmap.height == source_.height && bitmap.palette == source_.palette &&
+         bitmap.pixels == source_.pixels;
+}
+
+void PreparedBitmap::PrepareAsWindow() {
+  if (!opening_mask_.empty()) return;
+  const uint8_t surround = SurroundIndex(source_);
+  opening_mask_.assign(framed_.size(), 0);
+  SourceRect r{width(), height(), 0, 0};
+  for (int y = 0; y < height(); ++y) {
+    for (int x = 0; x < width(); ++x) {
+      if (source_.at(x, y) == surround) continue;
+      opening_mask_[static_cast<size_t>(y + 1) * framed_stride() + x + 1] = 1;
+      r.x0 = std::min(r.x0, x), r.y0 = std::min(r.y0, y);
+      r.x1 = std::max(r.x1, x + 1), r.y1 = std::max(r.y1, y + 1);
+    }
+  }
+  opening_ = r.x0 < r.x1 ? r : SourceRect{0, 0, 0, 0};
+}
+
+void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p, const Window* window) {
+  Span span = CoveredPixels(p, SourceRect{0, 0, bitmap.width(), bitmap.height()}, canvas);
   if (window) {  // only where the opening can show
-    const Span open = CoveredPixels(window->placement, OpeningBounds(*window), canvas);
+    const Span open = CoveredPixels(window->placement, window->bitmap->opening(), canvas);
     span = Span{std::max(span.x0, open.x0), std::max(span.y0, open.y0), std::min(span.x1, open.x1),
                 std::min(span.y1, open.y1)};
   }
-  if (!window && p.xx == 1 && p.yy == 1 && p.xy == 0 && p.yx == 0 && p.dx == std::floor(p.dx) &&
-      p.dy == std::floor(p.dy)) {
-    DrawUnturned(canvas, bitmap, colours, static_cast<int64_t>(p.dx), static_cast<int64_t>(p.dy), span);
+  int64_t dx, dy;
+  if (!window && WholePixelShift(p, dx, dy)) {
+    DrawUnturned(canvas, bitmap, dx, dy, span);
     return;
   }
   const int64_t step_x = Fixed(p.xx), step_y = Fixed(p.yx);
@@ -191,45 +260,33 @@ void DrawBitmap(Canvas& canvas, const IndexedBitmap& bitmap, const Placement& p,
   const int64_t window_step_x = wp ? Fixed(wp->xx) : 0, window_step_y = wp ? Fixed(wp->yx) : 0;
   const int64_t one = int64_t{1} << 16;
   for (int cy = span.y0; cy < span.y1; ++cy) {
-    // The part of the row whose samples can touch the bitmap.
+    // The part of the row whose samples can touch the bitmap, first roughly
+    // (the fixed-point positions start from its first pixel), then exactly.
     int x0 = span.x0, x1 = span.x1;
     const int64_t row_x = Fixed(p.xx * x0 + p.xy * cy + p.dx), row_y = Fixed(p.yx * x0 + p.yy * cy + p.dy);
-    ClipRun(row_x, step_x, -one, int64_t{bitmap.width} * one, x0, x1);
-    ClipRun(row_y, step_y, -one, int64_t{bitmap.height} * one, x0, x1);
+    ClipRun(row_x, step_x, -one, int64_t{bitmap.width()} * one, x0, x1);
+    ClipRun(row_y, step_y, -one, int64_t{bitmap.height()} * one, x0, x1);
     if (x0 >= x1) continue;
-    int64_t qx = Fixed(p.xx * x0 + p.xy * cy + p.dx), qy = Fixed(p.yx * x0 + p.yy * cy + p.dy);
-    int64_t wx = wp ? Fixed(wp->xx * x0 + wp->xy * cy + wp->dx) : 0;
-    int64_t wy = wp ? Fixed(wp->yx * x0 + wp->yy * cy + wp->dy) : 0;
+    const int64_t qx = Fixed(p.xx * x0 + p.xy * cy + p.dx), qy = Fixed(p.yx * x0 + p.yy * cy + p.dy);
+    const int64_t wx = wp ? Fixed(wp->xx * x0 + wp->xy * cy + wp->dx) : 0;
+    const int64_t wy = wp ? Fixed(wp->yx * x0 + wp->yy * cy + wp->dy) : 0;
+    int lo = x0, hi = x1;
+    KeepWithin(qx, step_x, x0, -one, int64_t{bitmap.width()} * one, lo, hi);
+    KeepWithin(qy, step_y, x0, -one, int64_t{bitmap.height()} * one, lo, hi);
+    if (window) {
+      const SourceRect& o = window->bitmap->opening();
+      KeepWithin(wx, window_step_x, x0, (o.x0 - int64_t{1}) * one, o.x1 * one, lo, hi);
+      KeepWithin(wy, window_step_y, x0, (o.y0 - int64_t{1}) * one, o.y1 * one, lo, hi);
+    }
+    if (lo >= hi) continue;
+    const int64_t skip = lo - x0;
     Rgba* out = &canvas.at(0, cy);
-    for (int cx = x0; cx < x1; ++cx, qx += step_x, qy += step_y, wx += window_step_x, wy += window_step_y) {
-      // Behind a window, most pixels lie outside its opening: test that first.
-      const uint32_t open = window ? OpeningCoverage(*window, wx, wy) : 256;
-      if (open == 0) continue;
-      const std::array<uint8_t, 4> index = Footprint(bitmap, qx, qy);
-      if ((index[0] | index[1] | index[2] | index[3]) == 0) continue;  // all see-through
-      uint32_t r, g, b, a;
-      if (index[0] == index[1] && index[0] == index[2] && index[0] == index[3]) {
-        const Rgba c = colours[index[0]];  // flat: no blending within the footprint
-        r = c.r, g = c.g, b = c.b, a = c.a;
-      } else {
-        const std::array<uint32_t, 4> weight = Weights(qx, qy);
-        r = g = b = a = 0;
-        for (int k = 0; k < 4; ++k) {
-          const Rgba c = colours[index[k]];
-          r += weight[k] * c.r, g += weight[k] * c.g, b += weight[k] * c.b, a += weight[k] * c.a;
-        }
-        if (a == 0) continue;
-        r = (r + 32768) >> 16, g = (g + 32768) >> 16, b = (b + 32768) >> 16, a = (a + 32768) >> 16;
-      }
-      if (open < 256) {
-        r = (r * open + 128) >> 8, g = (g * open + 128) >> 8;
-        b = (b * open + 128) >> 8, a = (a * open + 128) >> 8;
-      }
-      if (a == 255) {
-        out[cx] = Rgba{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b), 255};
-      } else {
-        Over(out[cx], r, g, b, a);
-      }
+    if (window) {
+      SampleRun<true>(out, lo, hi, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, window->bitmap,
+                      wx + skip * window_step_x, wy + skip * window_step_y, window_step_x, window_step_y);
+    } else {
+      SampleRun<false>(out, lo, hi, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, nullptr, 0, 0, 0,
+                       0);
     }
   }
 }

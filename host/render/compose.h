@@ -2,7 +2,9 @@
 // affine map, sampled bilinearly, palette index 0 see-through.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "bitmap.h"
 #include "canvas.h"
@@ -26,21 +28,63 @@ struct Placement {
 // 450 degrees sample the very same source points.
 Placement PlaceTurned(Point anchor, Point pivot, double clockwise_degrees, double scale);
 
-// A bitmap that limits another to the parts where it shows its opening: every
-// pixel whose index differs from `surround`, the index that frames it.
-struct Window {
-  const IndexedBitmap* bitmap = nullptr;
-  Placement placement;
-  uint8_t surround = 0;
-};
-
 // The surround of a window bitmap: the most frequent index along its edges.
 // A window is a mask around an opening, so its edges are mask; counting the
 // whole picture instead would take a large opening for the mask.
 uint8_t SurroundIndex(const IndexedBitmap& window);
 
+// A source rectangle [x0, x1) x [y0, y1).
+struct SourceRect {
+  int x0, y0, x1, y1;
+};
+
+// What drawing needs of a bitmap, derived once and kept across frames: its
+// palette as premultiplied colours (index 0 see-through), its pixels in those
+// colours, its indices framed by a see-through border one pixel wide (so a
+// bilinear footprint at an edge reads no bounds-tested memory) and, once it
+// has served as a window, its opening as a framed 0/1 mask with its bounds.
+class PreparedBitmap {
+ public:
+  explicit PreparedBitmap(const IndexedBitmap& bitmap);
+
+  // Whether this was prepared from a bitmap with the same size, palette and pixels.
+  bool Matches(const IndexedBitmap& bitmap) const;
+
+  int width() const { return source_.width; }
+  int height() const { return source_.height; }
+  const Rgba& colour(uint8_t index) const { return colours_[index]; }
+  // Row y (0 to height - 1) in premultiplied colours.
+  const Rgba* colour_row(int y) const { return &rgba_[static_cast<size_t>(y) * source_.width]; }
+  // The framed indices, one row of width + 2 per row; pixel (x, y) of the
+  // bitmap is framed(x + 1, y + 1).
+  const uint8_t* framed() const { return framed_.data(); }
+  int framed_stride() const { return source_.width + 2; }
+
+  // Makes the window data: after this, opening_mask() and opening() are valid.
+  void PrepareAsWindow();
+  // 1 where the pixel differs from the surround (SurroundIndex), framed as framed().
+  const uint8_t* opening_mask() const { return opening_mask_.data(); }
+  // The smallest rectangle holding the whole opening (empty: all zero).
+  const SourceRect& opening() const { return opening_; }
+
+ private:
+  IndexedBitmap source_;
+  std::array<Rgba, 256> colours_;
+  std::vector<Rgba> rgba_;
+  std::vector<uint8_t> framed_;
+  std::vector<uint8_t> opening_mask_;
+  SourceRect opening_{0, 0, 0, 0};
+};
+
+// A bitmap that limits another to the parts where it shows its opening: every
+// pixel whose index differs from its surround, the index that frames it.
+struct Window {
+  const PreparedBitmap* bitmap = nullptr;  // prepared as a window
+  Placement placement;
+};
+
 // Draws `bitmap` over the canvas; with a window, only through its opening.
-void DrawBitmap(Canvas& canvas, const IndexedBitmap& bitmap, const Placement& placement,
+void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& placement,
                 const Window* window = nullptr);
 
 }  // namespace gauge::render

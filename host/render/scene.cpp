@@ -28,6 +28,14 @@ double CalibratedNeedleAngle(Point position, std::span<const CalibrationPoint> t
   return angle < 0 ? angle + 360 : angle;
 }
 
+PreparedBitmap& Renderer::Prepared(const IndexedBitmap& bitmap) {
+  auto it = prepared_.find(&bitmap);
+  if (it == prepared_.end() || !it->second.bitmap.Matches(bitmap))
+    it = prepared_.insert_or_assign(&bitmap, Kept{PreparedBitmap(bitmap), 0}).first;
+  it->second.frame = frame_;
+  return it->second.bitmap;
+}
+
 bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::string& error) {
   if (!(scene.width * scale * scene.height * scale <= kMaxCanvasPixels)) {
     error = "a picture of " + std::to_string(scene.width) + " x " + std::to_string(scene.height) +
@@ -38,25 +46,30 @@ bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::str
   const int height = static_cast<int>(std::lround(scene.height * scale));
   if (canvas.width != width || canvas.height != height) canvas = Canvas(width, height);
   else canvas.Fill(Rgba{0, 0, 0, 0});
+  ++frame_;
 
   for (const DrawItem& item : scene.items) {
     if (const auto* image = std::get_if<ImageItem>(&item)) {
-      DrawBitmap(canvas, *image->bitmap, PlaceTurned(image->position, image->origin, image->angle, scale));
+      DrawBitmap(canvas, Prepared(*image->bitmap), PlaceTurned(image->position, image->origin, image->angle, scale));
     } else if (const auto* sprite = std::get_if<SpriteItem>(&item)) {
       // The bitmap pixel under gauge point `origin` is origin - position.
       const Point pivot{sprite->origin.x - sprite->position.x, sprite->origin.y - sprite->position.y};
       const Placement placement = PlaceTurned(sprite->origin, pivot, -sprite->turn, scale);
+      const PreparedBitmap& bitmap = Prepared(*sprite->bitmap);
       if (sprite->window) {
-        const Window window{sprite->window, PlaceTurned(sprite->position, Point{}, 0, scale),
-                            SurroundIndex(*sprite->window)};
-        DrawBitmap(canvas, *sprite->bitmap, placement, &window);
+        PreparedBitmap& opening = Prepared(*sprite->window);
+        opening.PrepareAsWindow();
+        const Window window{&opening, PlaceTurned(sprite->position, Point{}, 0, scale)};
+        DrawBitmap(canvas, bitmap, placement, &window);
       } else {
-        DrawBitmap(canvas, *sprite->bitmap, placement);
+        DrawBitmap(canvas, bitmap, placement);
       }
     } else if (!text_.DrawInBox(canvas, std::get<TextItem>(item), scale, error)) {
       return false;
     }
   }
+  // Bitmaps this frame did not draw are let go.
+  std::erase_if(prepared_, [this](const auto& entry) { return entry.second.frame != frame_; });
   return true;
 }
 

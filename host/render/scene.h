@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -69,7 +70,8 @@ double CalibratedNeedleAngle(Point position, std::span<const CalibrationPoint> t
 
 // Draws scenes. A scene's needle angles and sprite turns are its transform
 // set: change them and render again into the same canvas to draw the next
-// frame without any module (as a benchmark does).
+// frame without any module (as a benchmark does). What it derives from a
+// bitmap is kept from frame to frame while the scene still shows it.
 class Renderer {
  public:
   // Draws the scene onto `canvas`, resized to scale x the gauge and cleared
@@ -80,7 +82,16 @@ class Renderer {
   TextRenderer& text() { return text_; }
 
  private:
+  struct Kept {
+    PreparedBitmap bitmap;
+    uint64_t frame;  // the last frame that drew it
+  };
+  // The prepared form of `bitmap`, made afresh when the bitmap changed.
+  PreparedBitmap& Prepared(const IndexedBitmap& bitmap);
+
   TextRenderer text_;
+  std::unordered_map<const IndexedBitmap*, Kept> prepared_;
+  uint64_t frame_ = 0;
 };
 
 }  // namespace gauge::render
