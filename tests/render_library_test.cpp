@@ -112,6 +112,43 @@ TEST(Renderer, DrawsBitmapsChangedBetweenFramesAsTheyNowAre) {
   }
 }
 
+// Rendering into a canvas used before leaves nothing of the old picture:
+// not around a face smaller than the gauge, not through its see-through
+// pixels, whether the face is copied (whole-pixel offset) or sampled.
+TEST(Renderer, NothingOfTheLastPictureShowsAroundOrThroughTheFace) {
+  IndexedBitmap face = Filled(4, 3, 1);
+  face.palette[1] = Rgb{0, 200, 0};
+  face.pixels[1 * 4 + 1] = 0;  // a see-through pixel
+  const Rgba old{255, 0, 0, 255};
+  const struct {
+    const char* placement;
+    Point position;
+    double angle;
+    bool whole_pixels;
+  } cases[] = {{"whole-pixel offset", {2, 1}, 0, true}, {"half-pixel offset", {2.5, 1}, 0, false},
+               {"turned", {2, 1}, 30, false}};
+  Renderer renderer;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.placement);
+    const Scene scene{8, 6, {ImageItem{&face, c.position, {0, 0}, c.angle}}};
+    Canvas canvas(8, 6);
+    canvas.Fill(old);
+    std::string error;
+    ASSERT_TRUE(renderer.Render(scene, 1, canvas, error)) << error;
+    int green = 0;
+    for (const Rgba& p : canvas.pixels) {
+      ASSERT_EQ(p.r, 0);  // red is gone everywhere
+      green += p == Rgba{0, 200, 0, 255};
+    }
+    EXPECT_GT(green, 0);
+    if (!c.whole_pixels) continue;
+    EXPECT_EQ(green, 4 * 3 - 1);
+    EXPECT_EQ(canvas.at(3, 2), (Rgba{0, 0, 0, 0}));  // the see-through pixel
+    EXPECT_EQ(canvas.at(0, 0), (Rgba{0, 0, 0, 0}));
+    EXPECT_EQ(canvas.at(7, 5), (Rgba{0, 0, 0, 0}));
+  }
+}
+
 // Module records can hold any 32-bit geometry: a bitmap, a text box or an
 // area far off the gauge draws nothing and breaks nothing.
 TEST(Renderer, GeometryFarOffTheGaugeDrawsNothing) {

@@ -291,4 +291,26 @@ void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p
   }
 }
 
+void ClearAndDraw(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p) {
+  int64_t dx, dy;
+  if (!WholePixelShift(p, dx, dy)) {
+    canvas.Fill(Rgba{0, 0, 0, 0});
+    DrawBitmap(canvas, bitmap, p);
+    return;
+  }
+  Span r = ShiftedRect(bitmap, dx, dy, Span{0, 0, canvas.width, canvas.height});
+  if (r.x0 >= r.x1 || r.y0 >= r.y1) r = Span{0, 0, 0, 0};
+  const auto clear = [](Rgba* from, Rgba* to) { std::fill(from, to, Rgba{0, 0, 0, 0}); };
+  Rgba* pixels = canvas.pixels.data();
+  clear(pixels, pixels + static_cast<size_t>(r.y0) * canvas.width);
+  for (int cy = r.y0; cy < r.y1; ++cy) {
+    Rgba* out = &canvas.at(0, cy);
+    clear(out, out + r.x0);
+    std::copy(bitmap.colour_row(static_cast<int>(cy + dy)) + dx + r.x0,
+              bitmap.colour_row(static_cast<int>(cy + dy)) + dx + r.x1, out + r.x0);
+    clear(out + r.x1, out + canvas.width);
+  }
+  clear(pixels + static_cast<size_t>(r.y1) * canvas.width, pixels + canvas.pixels.size());
+}
+
 }  // namespace gauge::render

@@ -87,4 +87,9 @@ struct Window {
 void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& placement,
                 const Window* window = nullptr);
 
+// Clears the canvas to transparent, then draws `bitmap` onto it. A bitmap
+// drawn unturned at a whole-pixel offset (a face) has its rows copied in
+// place, see-through pixels and all, and only the canvas outside it cleared.
+void ClearAndDraw(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& placement);
+
 }  // namespace gauge::render

@@ -45,10 +45,17 @@ bool Renderer::Render(const Scene& scene, double scale, Canvas& canvas, std::str
   const int width = static_cast<int>(std::lround(scene.width * scale));
   const int height = static_cast<int>(std::lround(scene.height * scale));
   if (canvas.width != width || canvas.height != height) canvas = Canvas(width, height);
-  else canvas.Fill(Rgba{0, 0, 0, 0});
   ++frame_;
 
-  for (const DrawItem& item : scene.items) {
+  // A face first is drawn onto the canvas as it clears it.
+  const auto* face = scene.items.empty() ? nullptr : std::get_if<ImageItem>(&scene.items.front());
+  if (face) {
+    ClearAndDraw(canvas, Prepared(*face->bitmap), PlaceTurned(face->position, face->origin, face->angle, scale));
+  } else {
+    canvas.Fill(Rgba{0, 0, 0, 0});
+  }
+  for (size_t i = face ? 1 : 0; i < scene.items.size(); ++i) {
+    const DrawItem& item = scene.items[i];
     if (const auto* image = std::get_if<ImageItem>(&item)) {
       DrawBitmap(canvas, Prepared(*image->bitmap), PlaceTurned(image->position, image->origin, image->angle, scale));
     } else if (const auto* sprite = std::get_if<SpriteItem>(&item)) {
