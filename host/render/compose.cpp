@@ -164,14 +164,17 @@ void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t 
       const Rgba c = bitmap.colour(t[0]);  // flat: no blending within the footprint
       r = c.r, g = c.g, b = c.b, a = c.a;
     } else {
+      // Each weighted sum is at most 65536 * 255: the pairs never carry into each other.
       const std::array<uint32_t, 4> weight = Weights(qx, qy);
-      r = g = b = a = 0;
+      uint64_t red_blue = 0, green_alpha = 0;
       for (int k = 0; k < 4; ++k) {
-        const Rgba c = bitmap.colour(static_cast<uint8_t>(quad >> (8 * k)));
-        r += weight[k] * c.r, g += weight[k] * c.g, b += weight[k] * c.b, a += weight[k] * c.a;
+        const auto index = static_cast<uint8_t>(quad >> (8 * k));
+        red_blue += weight[k] * bitmap.red_blue(index), green_alpha += weight[k] * bitmap.green_alpha(index);
       }
+      a = static_cast<uint32_t>(green_alpha >> 32);
       if (a == 0) continue;
-      r = (r + 32768) >> 16, g = (g + 32768) >> 16, b = (b + 32768) >> 16, a = (a + 32768) >> 16;
+      r = (static_cast<uint32_t>(red_blue) + 32768) >> 16, b = (static_cast<uint32_t>(red_blue >> 32) + 32768) >> 16;
+      g = (static_cast<uint32_t>(green_alpha) + 32768) >> 16, a = (a + 32768) >> 16;
     }
     if (open < 256) {
       r = (r * open + 128) >> 8, g = (g * open + 128) >> 8;
@@ -213,6 +216,8 @@ PreparedBitmap::PreparedBitmap(const IndexedBitmap& bitmap) : source_(bitmap) {
   for (int i = 0; i < 256; ++i) {
     const Rgb c = bitmap.palette[i];
     colours_[i] = i == 0 ? Rgba{0, 0, 0, 0} : Rgba{c.r, c.g, c.b, 255};
+    red_blue_[i] = colours_[i].r | uint64_t{colours_[i].b} << 32;
+    green_alpha_[i] = colours_[i].g | uint64_t{colours_[i].a} << 32;
   }
   rgba_.resize(bitmap.pixels.size());
   for (size_t i = 0; i < rgba_.size(); ++i) rgba_[i] = colours_[bitmap.pixels[i]];

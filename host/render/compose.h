@@ -53,6 +53,10 @@ class PreparedBitmap {
   int width() const { return source_.width; }
   int height() const { return source_.height; }
   const Rgba& colour(uint8_t index) const { return colours_[index]; }
+  // A colour's channels in pairs, one per 32-bit half, so that one multiply
+  // weighs two channels: red | blue << 32 and green | alpha << 32.
+  uint64_t red_blue(uint8_t index) const { return red_blue_[index]; }
+  uint64_t green_alpha(uint8_t index) const { return green_alpha_[index]; }
   // Row y (0 to height - 1) in premultiplied colours.
   const Rgba* colour_row(int y) const { return &rgba_[static_cast<size_t>(y) * source_.width]; }
   // The framed indices, one row of width + 2 per row; pixel (x, y) of the
@@ -70,6 +74,7 @@ class PreparedBitmap {
  private:
   IndexedBitmap source_;
   std::array<Rgba, 256> colours_;
+  std::array<uint64_t, 256> red_blue_, green_alpha_;
   std::vector<Rgba> rgba_;
   std::vector<uint8_t> framed_;
   std::vector<uint8_t> opening_mask_;
