@@ -7,15 +7,6 @@
 #include "command.h"
 #include "host_error.h"
 
-namespace gauge::cli {
-
-std::vector<Command>& Commands() {
-  static std::vector<Command> commands;
-  return commands;
-}
-
-}  // namespace gauge::cli
-
 namespace {
 
 int PrintUsage() {

@@ -13,16 +13,6 @@
 #include "command.h"
 #include "info_path.h"
 
-namespace gauge::cli {
-
-// The command table that gauge-host's main() keeps; info registers itself here.
-std::vector<Command>& Commands() {
-  static std::vector<Command> commands;
-  return commands;
-}
-
-}  // namespace gauge::cli
-
 namespace {
 
 std::string module_path;
