@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the stand-in host's PE loader and `info` path for a bounded time:
-# builds the libFuzzer target with clang and AddressSanitizer (build/fuzz),
-# seeds it with our built modules and every kept regression case, and runs
-# it with a per-input time limit and a memory ceiling. A crash, hang or
+# builds two libFuzzer targets with clang and AddressSanitizer (build/fuzz),
+# one over the PE reader alone, one over the whole info path; seeds them
+# with our built modules and every kept regression case, and runs each for
+# half the time with a per-input time limit and a memory ceiling. A crash, hang or
 # runaway allocation fails the run and leaves the input in
 # build/fuzz/artifacts/: minimise it and add it to tests/fuzz/regressions/.
 #
@@ -13,7 +14,7 @@ cd "$root"
 seconds=${1:-90}
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGAUGE_FUZZ=ON >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target pe_loader_fuzz
+cmake --build build/fuzz -j "$(nproc)" --target pe_loader_fuzz pe_reader_fuzz
 
 corpus=build/fuzz/corpus
 rm -rf "$corpus" build/fuzz/artifacts
@@ -22,12 +23,15 @@ cp dist/*.gau "$corpus"/
 find build/modules/tests -name '*.gau' -exec cp {} "$corpus"/ \; 2>/dev/null || true
 if [ -d tests/fuzz/regressions ]; then find tests/fuzz/regressions -type f -exec cp {} "$corpus"/ \; ; fi
 
-echo "fuzzing the PE loader for $seconds s"
-build/fuzz/tests/fuzz/pe_loader_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -malloc_limit_mb=1024 -max_len=400000 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/artifacts/ "$corpus" 2>build/fuzz/log || {
-  tail -40 build/fuzz/log
-  echo "fuzzing found a failing input: see build/fuzz/artifacts/" >&2
-  exit 1
-}
-grep -E '^stat::number_of_executed_units|^Done' build/fuzz/log
+# The fast reader-only target and the whole info path share the time.
+for target in pe_reader_fuzz pe_loader_fuzz; do
+  echo "fuzzing with $target for $((seconds / 2)) s"
+  build/fuzz/tests/fuzz/$target -max_total_time="$((seconds / 2))" -timeout=10 -rss_limit_mb=2048 \
+    -malloc_limit_mb=1024 -max_len=400000 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/artifacts/ "$corpus" 2>build/fuzz/log || {
+    tail -40 build/fuzz/log
+    echo "fuzzing with $target found a failing input: see build/fuzz/artifacts/" >&2
+    exit 1
+  }
+  grep -E '^stat::number_of_executed_units|^Done' build/fuzz/log
+done
