@@ -106,12 +106,6 @@ TextRenderer::~TextRenderer() {
   if (library_) FT_Done_FreeType(library_);
 }
 
-std::string TextRenderer::FontFileFor(const std::string& face, uint32_t weight) {
-  std::string file;
-  int index = 0;
-  return MatchFont(face, weight, file, index) ? file : std::string();
-}
-
 TextRenderer::Font* TextRenderer::FontFor(const std::string& face, uint32_t weight, std::string& error) {
   const std::string key = face + "\n" + std::to_string(weight);
   if (auto it = fonts_.find(key); it != fonts_.end()) return it->second.get();

@@ -54,9 +54,6 @@ class TextRenderer {
   void DrawLabel(Canvas& canvas, const std::string& text, int x, int y, int pixel_size, Rgba colour);
   int LabelWidth(const std::string& text, int pixel_size);
 
-  // The font file that a face name and weight resolve to ("" if none).
-  std::string FontFileFor(const std::string& face, uint32_t weight);
-
  private:
   struct Font;
   Font* FontFor(const std::string& face, uint32_t weight, std::string& error);
