@@ -8,16 +8,7 @@ cd "$root"
 bash scripts/setup.sh
 jobs=$(nproc)
 
-cmake -S . -B build/modules -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/modules -j "$jobs"
-
-mkdir -p dist
-for module in Ostrel_Airspeed Velkor_Climb Tavoran_Landing; do
-  built=$(find build/modules -name "$module.gau" -print -quit)
-  [ -n "$built" ] || continue
-  i686-w64-mingw32-strip -o "dist/$module.gau" "$built"
-done
+bash scripts/build_modules.sh build/modules dist
 
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release \
   -DGAUGE_DIST_DIR="$root/dist" -DGAUGE_MODULE_BUILD_DIR="$root/build/modules" >/dev/null
