@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "host_error.h"
+#include "version.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ int PrintUsage() {
 int main(int argc, char** argv) {
   if (argc < 2) return PrintUsage();
   const std::string name = argv[1];
+  if (name == "--version" && argc == 2) {
+    std::printf("gauge-host %s\n", GAUGE_VERSION);
+    return 0;
+  }
   for (const auto& command : gauge::cli::Commands()) {
     if (command.name != name) continue;
     try {
