@@ -19,5 +19,7 @@ mkdir -p "$dist"
 for module in Ostrel_Airspeed Velkor_Climb Tavoran_Landing; do
   built=$(find "$build" -name "$module.gau" -print -quit)
   [ -n "$built" ] || continue
-  i686-w64-mingw32-strip -o "$dist/$module.gau" "$built"
+  # strip writes the current time into the PE header unless SOURCE_DATE_EPOCH
+  # names one: 0, no time stamp, as the link leaves it.
+  SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip -o "$dist/$module.gau" "$built"
 done
