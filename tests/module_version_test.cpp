@@ -1,8 +1,8 @@
 // The release version: the version resource each shipped module carries
 // (present, naming the declared version, the instrument and the file), that
 // it is the only difference from the same module linked without it (records,
-// code, bitmaps, exports, imports and relocations unchanged), and
-// gauge-host --version.
+// code, bitmaps, exports, imports and relocations unchanged), no build time
+// in the headers, and gauge-host --version.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -255,6 +255,23 @@ TEST_P(ShippedModuleVersion, ObjdumpListsTheVersionEntry) {
   const std::string text(bytes.begin(), bytes.end());
   const std::regex version_entry(R"(Entry: ID: 0x000010, Value: 0x8[0-9a-f]+\s+[0-9a-f]+\s+Name Table: [^\n]*IDs: 1\s+[0-9a-f]+\s+Entry: ID: 0x000001,)");
   EXPECT_TRUE(std::regex_search(text, version_entry)) << text;
+}
+
+// Time stamps a linker or strip would fill in: the file header's, the export
+// directory's and the resource directory's, all 0.
+TEST_P(ShippedModuleVersion, HeadersCarryNoTimeStamp) {
+  const std::vector<uint8_t> file = ReadBytes(DistModule(GetParam().name));
+  ASSERT_GT(file.size(), 0x200u);
+  const PeOffsets at(file);
+  EXPECT_EQ(Word(file, at.pe + 8), 0u) << "file header";
+  const gauge::PeImage pe = gauge::PeImage::Parse(file);
+  const std::vector<uint8_t> image = pe.Map(pe.image_base());
+  for (const auto& [name, index] : {std::pair{"export directory", 0}, std::pair{"resource directory", 2}}) {
+    const uint32_t rva = Word(file, at.directory(index));
+    ASSERT_NE(rva, 0u) << name;
+    ASSERT_LE(rva + 8, image.size()) << name;
+    EXPECT_EQ(Word(image, rva + 4), 0u) << name;
+  }
 }
 
 TEST(GaugeHostVersion, PrintsTheDeclaredVersion) {
