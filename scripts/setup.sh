@@ -8,6 +8,7 @@ packages=(
   libunicorn-dev libpng-dev libfreetype-dev libfontconfig-dev libcairo2-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2
+  zip unzip
 )
 
 missing=()
