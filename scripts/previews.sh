@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Renders dist/preview/<module>.png for each module in dist/: a contact
-# sheet of the gauge at the reference values of its scale.
+# Renders <module>.png for each module in dist/: a contact sheet of the
+# gauge at the reference values of its scale, into dist/preview/ or OUT_DIR.
+# `scripts/previews.sh docs` regenerates the README's committed pictures
+# (commit them; a test fails while they differ from what the modules draw).
+#
+#   scripts/previews.sh [OUT_DIR]    (GAUGE_HOST and GAUGE_DIST override the
+#                                      gauge-host binary and the modules' folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 host=${GAUGE_HOST:-build/native/host/cli/gauge-host}
-mkdir -p dist/preview
+dist=${GAUGE_DIST:-dist}
+out=${1:-dist/preview}
+mkdir -p "$out"
 
 preview() {
   local module=$1
   shift
-  [ -f "dist/$module.gau" ] || return 0
-  "$host" sweep "dist/$module.gau" "$@" -o "dist/preview/$module.png"
-  echo "dist/preview/$module.png"
+  [ -f "$dist/$module.gau" ] || return 0
+  "$host" sweep "$dist/$module.gau" "$@" -o "$out/$module.png"
+  echo "$out/$module.png"
 }
 
 # Airspeed: the scale's joins and its labelled values on both turns.
