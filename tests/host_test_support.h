@@ -69,10 +69,17 @@ struct CommandResult {
   std::string err;
 };
 
-// Runs gauge-host with `args` (already shell-quoted where needed).
-inline CommandResult RunHost(const std::string& args) {
+// `text` as one word of a shell command line.
+inline std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs a shell command line, with its output and errors captured.
+inline CommandResult RunShell(const std::string& command_line) {
   const std::string out = ScratchPath("stdout"), err = ScratchPath("stderr");
-  const std::string command = "timeout 60 " + std::string(GAUGE_HOST_COMMAND) + " " + args + " >" + out + " 2>" + err;
+  const std::string command = "(" + command_line + ") >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
   CommandResult r;
   r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -80,6 +87,11 @@ inline CommandResult RunHost(const std::string& args) {
   r.out.assign(o.begin(), o.end());
   r.err.assign(e.begin(), e.end());
   return r;
+}
+
+// Runs gauge-host with `args` (already shell-quoted where needed).
+inline CommandResult RunHost(const std::string& args) {
+  return RunShell("timeout 60 " + std::string(GAUGE_HOST_COMMAND) + " " + args);
 }
 
 }  // namespace host_test

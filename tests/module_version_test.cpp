@@ -183,8 +183,9 @@ TEST_P(ShippedModuleVersion, CarriesOneVersionResourceNamingTheRelease) {
 TEST_P(ShippedModuleVersion, ChangesNothingTheHostReads) {
   const Shipped& m = GetParam();
   const std::string stripped = ScratchPath(std::string(m.name) + "_unversioned.gau");
-  const std::string command = "i686-w64-mingw32-strip -o '" + stripped + "' '" + GAUGE_MODULE_BUILD_DIR + "/" +
-                              m.folder + "/" + m.name + "_unversioned.gau'";
+  const std::string command =
+      "i686-w64-mingw32-strip -o " + ShellQuote(stripped) + " " +
+      ShellQuote(std::string(GAUGE_MODULE_BUILD_DIR) + "/" + m.folder + "/" + m.name + "_unversioned.gau");
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const gauge::PeImage with = gauge::PeImage::ReadFile(DistModule(m.name));
   const gauge::PeImage without = gauge::PeImage::ReadFile(stripped);
@@ -249,7 +250,7 @@ TEST_P(ShippedModuleVersion, ChangesNothingTheHostReads) {
 // The cross tool's objdump sees the version entry too (type 16, id 1, US English).
 TEST_P(ShippedModuleVersion, ObjdumpListsTheVersionEntry) {
   const std::string out = ScratchPath(std::string(GetParam().name) + ".objdump");
-  const std::string command = "i686-w64-mingw32-objdump -p '" + DistModule(GetParam().name) + "' >'" + out + "'";
+  const std::string command = "i686-w64-mingw32-objdump -p " + ShellQuote(DistModule(GetParam().name)) + " >" + ShellQuote(out);
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const std::vector<uint8_t> bytes = ReadBytes(out);
   const std::string text(bytes.begin(), bytes.end());
