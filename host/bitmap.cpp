@@ -61,6 +61,12 @@ bool DecodeDib(std::span<const uint8_t> dib, IndexedBitmap& out, std::string& er
   return true;
 }
 
+uint64_t DibPixelBytes(std::span<const uint8_t> dib) {
+  if (dib.size() < kInfoHeaderSize) return 0;
+  const int64_t width = static_cast<int32_t>(Word(dib, 4)), height = static_cast<int32_t>(Word(dib, 8));
+  return static_cast<uint64_t>(width < 0 ? -width : width) * static_cast<uint64_t>(height < 0 ? -height : height);
+}
+
 bool ReadBmpFile(const std::string& path, IndexedBitmap& out, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -34,6 +34,10 @@ struct IndexedBitmap {
 // says why in `error`.
 bool DecodeDib(std::span<const uint8_t> dib, IndexedBitmap& out, std::string& error);
 
+// The pixel bytes DecodeDib would make of `dib`, from its header alone
+// (0 when the header is short): what a decoder checks against its budget.
+uint64_t DibPixelBytes(std::span<const uint8_t> dib);
+
 // Reads a .bmp file (14-byte file header, then a DIB).
 bool ReadBmpFile(const std::string& path, IndexedBitmap& out, std::string& error);
 

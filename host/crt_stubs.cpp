@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "module_text.h"
+
 namespace gauge {
 namespace {
 
@@ -35,20 +37,78 @@ constexpr uint8_t kInitTerm[] = {
 };
 
 constexpr uint32_t kMaxString = 1 << 20;
+// Work done for the module (bytes scanned, copied, converted or written) is
+// charged to the running call as one translated block per this many bytes,
+// about what emulated code doing the same work would execute.
+constexpr uint64_t kBytesPerBlock = 16;
+// Stubs move memory in pieces of this size, never in one buffer as large as
+// the module asks for.
+constexpr uint32_t kChunk = 4096;
 
+void ChargeBytes(Emulator& e, uint64_t bytes) { e.Charge(1 + bytes / kBytesPerBlock); }
+
+// Module bytes from an address on, read in small pieces that never cross a
+// page (a page is mapped as a whole), each charged as it is read.
+class ByteReader {
+ public:
+  ByteReader(Emulator& e, uint32_t address) : e_(e), next_(address) {}
+  uint8_t Next() {
+    if (at_ == size_) {
+      size_ = std::min(kPiece, kChunk - next_ % kChunk);
+      ChargeBytes(e_, size_);
+      e_.Read(next_, chunk_, size_);
+      next_ += size_;
+      at_ = 0;
+    }
+    return chunk_[at_++];
+  }
+
+ private:
+  Emulator& e_;
+  uint32_t next_;
+  uint32_t at_ = 0, size_ = 0;
+  static constexpr uint32_t kPiece = 256;
+  uint8_t chunk_[kPiece];
+};
+
+// Length in units of a zero-terminated string of 1- or 2-byte units.
 uint32_t StrLen(Emulator& e, uint32_t address, uint32_t unit) {
+  ByteReader text(e, address);
   for (uint32_t n = 0; n < kMaxString; ++n) {
-    uint16_t c = 0;
-    e.Read(address + n * unit, &c, unit);
+    uint32_t c = text.Next();
+    if (unit == 2) c |= uint32_t(text.Next()) << 8;
     if (!c) return n;
   }
   throw HostError(ErrorKind::kMemoryFault, "module passed an unterminated string");
 }
 
-std::vector<uint8_t> Bytes(Emulator& e, uint32_t address, uint32_t size) {
-  std::vector<uint8_t> bytes(size);
-  if (size) e.Read(address, bytes.data(), size);
-  return bytes;
+// memmove: ranges checked, then copied piece by piece (backwards when the
+// target overlaps the source from above).
+void Copy(Emulator& e, uint32_t target, uint32_t source, uint64_t size) {
+  e.RequireAccess(source, size, kRead, "copy source");
+  e.RequireAccess(target, size, kWrite, "copy target");
+  ChargeBytes(e, size);
+  const bool backwards = target > source && target - source < size;
+  uint8_t chunk[kChunk];
+  for (uint64_t done = 0; done < size;) {
+    const uint32_t n = uint32_t(std::min<uint64_t>(kChunk, size - done));
+    const uint32_t offset = uint32_t(backwards ? size - done - n : done);
+    e.Read(source + offset, chunk, n);
+    e.Write(target + offset, chunk, n);
+    done += n;
+  }
+}
+
+void Fill(Emulator& e, uint32_t target, uint8_t value, uint64_t size) {
+  e.RequireAccess(target, size, kWrite, "fill target");
+  ChargeBytes(e, size);
+  uint8_t chunk[kChunk];
+  std::memset(chunk, value, sizeof chunk);
+  for (uint64_t done = 0; done < size;) {
+    const uint32_t n = uint32_t(std::min<uint64_t>(kChunk, size - done));
+    e.Write(target + uint32_t(done), chunk, n);
+    done += n;
+  }
 }
 
 // MultiByteToWideChar and WideCharToMultiByte: (code page, flags, source,
@@ -59,11 +119,22 @@ void ConvertText(Emulator& e, StubFrame& f, uint32_t from, uint32_t to) {
   const uint32_t n = f.arg(3) == 0xFFFFFFFF ? StrLen(e, src, from) + 1 : f.arg(3);
   if (room == 0) return f.set_result(n);
   if (room < n) return f.set_result(0);
-  for (uint32_t i = 0; i < n; ++i) {
-    uint16_t c = 0;
-    e.Read(src + from * i, &c, from);
-    if (c > 0xFF) c = '?';
-    e.Write(dst + to * i, &c, to);
+  e.RequireAccess(src, uint64_t(n) * from, kRead, "text to convert");
+  e.RequireAccess(dst, uint64_t(n) * to, kWrite, "conversion target");
+  ChargeBytes(e, uint64_t(n) * (from + to));
+  constexpr uint32_t kUnits = kChunk / 2;
+  uint8_t in[kChunk], out[kChunk];
+  for (uint32_t done = 0; done < n;) {
+    const uint32_t count = std::min(kUnits, n - done);
+    e.Read(src + from * done, in, from * count);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint16_t c = 0;
+      std::memcpy(&c, in + from * i, from);
+      if (c > 0xFF) c = '?';
+      std::memcpy(out + to * i, &c, to);
+    }
+    e.Write(dst + to * done, out, to * count);
+    done += count;
   }
   f.set_result(n);
 }
@@ -104,9 +175,29 @@ uint32_t CrtStubs::CString(const std::string& text) {
 }
 
 uint32_t CrtStubs::Malloc(uint32_t size) {
-  const uint32_t address = emu_.Allocate(std::max<uint32_t>(size, 1), 16);
+  uint32_t address;
+  try {
+    address = emu_.Allocate(std::max<uint32_t>(size, 1), 16);
+  } catch (const HostError&) {
+    return 0;  // host memory exhausted: as malloc says it
+  }
   allocations_[address] = size;
   return address;
+}
+
+void CrtStubs::KeepOutput(uint32_t address, uint64_t size) {
+  const uint64_t kept = std::min<uint64_t>(size, kMaxOutput - output_.size());
+  if (kept < size) output_cut_ = true;
+  if (!kept) return;
+  const size_t at = output_.size();
+  output_.resize(at + kept);
+  emu_.Read(address, output_.data() + at, kept);
+}
+
+std::string CrtStubs::OutputNote() const {
+  if (output_.empty()) return "";
+  return std::string("; its C run-time output") + (output_cut_ ? " began" : " was") + ": \"" + ModuleText(output_) +
+         "\"";
 }
 
 uint32_t CrtStubs::MakeStub(const Entry& entry) {
@@ -176,12 +267,12 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
       {"msvcrt.dll!_lock", {1, false, result(0)}},
       {"msvcrt.dll!_unlock", {1, false, result(0)}},
       {"msvcrt.dll!abort",
-       {0, false, [&e](StubFrame&) { e.Fail(ErrorKind::kModuleAbort, "module called abort"); }}},
+       {0, false, [this, &e](StubFrame&) { e.Fail(ErrorKind::kModuleAbort, "module called abort" + OutputNote()); }}},
       {"msvcrt.dll!_amsg_exit",
        {1, false,
-        [&e](StubFrame& f) {
+        [this, &e](StubFrame& f) {
           e.Fail(ErrorKind::kModuleAbort,
-                 "module's run-time stopped it (_amsg_exit " + std::to_string(f.arg(0)) + ")");
+                 "module's run-time stopped it (_amsg_exit " + std::to_string(f.arg(0)) + ")" + OutputNote());
         }}},
       {"msvcrt.dll!malloc", {1, false, [this](StubFrame& f) { f.set_result(Malloc(f.arg(0))); }}},
       {"msvcrt.dll!calloc",
@@ -197,9 +288,9 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
         [this, &e](StubFrame& f) {
           const uint32_t old = f.arg(0), size = f.arg(1);
           const uint32_t fresh = Malloc(size);
+          if (!fresh) return f.set_result(0);  // the old block stays
           if (auto it = allocations_.find(old); it != allocations_.end()) {
-            const auto bytes = Bytes(e, old, std::min(it->second, size));
-            if (!bytes.empty()) e.Write(fresh, bytes.data(), bytes.size());
+            Copy(e, fresh, old, std::min(it->second, size));
             allocations_.erase(it);
           }
           f.set_result(fresh);
@@ -210,10 +301,9 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
        {3, false,
         [&e](StubFrame& f) {
           int r = 0;
+          ByteReader left(e, f.arg(0)), right(e, f.arg(1));
           for (uint32_t i = 0; i < f.arg(2) && r == 0; ++i) {
-            uint8_t a, b;
-            e.Read(f.arg(0) + i, &a, 1);
-            e.Read(f.arg(1) + i, &b, 1);
+            const uint8_t a = left.Next(), b = right.Next();
             r = int(a) - int(b);
             if (!a) break;
           }
@@ -223,9 +313,9 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
        {2, false,
         [&e](StubFrame& f) {
           const uint8_t wanted = uint8_t(f.arg(1));
+          ByteReader text(e, f.arg(0));
           for (uint32_t p = f.arg(0);; ++p) {
-            uint8_t c;
-            e.Read(p, &c, 1);
+            const uint8_t c = text.Next();
             if (c == wanted) return f.set_result(p);
             if (!c) return f.set_result(0);
           }
@@ -233,15 +323,13 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
       {"msvcrt.dll!memcpy",
        {3, false,
         [&e](StubFrame& f) {
-          const auto bytes = Bytes(e, f.arg(1), f.arg(2));
-          if (!bytes.empty()) e.Write(f.arg(0), bytes.data(), bytes.size());
+          Copy(e, f.arg(0), f.arg(1), f.arg(2));
           f.set_result(f.arg(0));
         }}},
       {"msvcrt.dll!memset",
        {3, false,
         [&e](StubFrame& f) {
-          const std::vector<uint8_t> bytes(f.arg(2), uint8_t(f.arg(1)));
-          if (!bytes.empty()) e.Write(f.arg(0), bytes.data(), bytes.size());
+          Fill(e, f.arg(0), uint8_t(f.arg(1)), f.arg(2));
           f.set_result(f.arg(0));
         }}},
       {"msvcrt.dll!atoi",
@@ -249,32 +337,38 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
       {"msvcrt.dll!fwrite",
        {4, false,
         [this, &e](StubFrame& f) {
-          const auto bytes = Bytes(e, f.arg(0), f.arg(1) * f.arg(2));
-          output_.append(bytes.begin(), bytes.end());
+          const uint64_t size = uint64_t(f.arg(1)) * f.arg(2);
+          e.RequireAccess(f.arg(0), size, kRead, "fwrite buffer");
+          ChargeBytes(e, size);
+          KeepOutput(f.arg(0), size);
           f.set_result(f.arg(2));
         }}},
       {"msvcrt.dll!fputc",
        {2, false,
-        [this](StubFrame& f) {
-          output_ += char(f.arg(0));
+        [this, &e](StubFrame& f) {
+          ChargeBytes(e, 1);
+          if (output_.size() < kMaxOutput) output_ += char(f.arg(0));
+          else output_cut_ = true;
           f.set_result(f.arg(0) & 0xFF);
         }}},
       {"msvcrt.dll!vfprintf",  // only run-time error reports use it: keep the format
        {3, false,
         [this, &e](StubFrame& f) {
-          const std::string text = e.ReadString(f.arg(1), 4096);
-          output_ += text;
-          f.set_result(uint32_t(text.size()));
+          const uint32_t length = std::min<uint32_t>(StrLen(e, f.arg(1), 1), 4096);
+          KeepOutput(f.arg(1), length);
+          f.set_result(length);
         }}},
       {"msvcrt.dll!localeconv",
        {0, false,
         [this, &e](StubFrame& f) {
-          // lconv: ten string pointers, then eight CHAR_MAX bytes.
-          const uint32_t lconv = e.Allocate(48);
-          for (int i = 0; i < 10; ++i) e.WriteWord(lconv + 4 * i, CString(i == 0 ? "." : ""));
-          const uint8_t none[8] = {127, 127, 127, 127, 127, 127, 127, 127};
-          e.Write(lconv + 40, none, sizeof none);
-          f.set_result(lconv);
+          // lconv: ten string pointers, then eight CHAR_MAX bytes; made once.
+          if (!lconv_) {
+            lconv_ = e.Allocate(48);
+            for (int i = 0; i < 10; ++i) e.WriteWord(lconv_ + 4 * i, CString(i == 0 ? "." : ""));
+            const uint8_t none[8] = {127, 127, 127, 127, 127, 127, 127, 127};
+            e.Write(lconv_ + 40, none, sizeof none);
+          }
+          f.set_result(lconv_);
         }}},
       {"msvcrt.dll!setlocale", {2, false, [this](StubFrame& f) { f.set_result(CString("C")); }}},
       {"msvcrt.dll!strerror", {1, false, [this](StubFrame& f) { f.set_result(CString("error")); }}},
@@ -295,7 +389,7 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
   } else if (auto it = table.find(key); it != table.end()) {
     address = MakeStub(it->second);
   } else {
-    throw HostError(ErrorKind::kLoad, "module imports " + dll + "!" + name +
+    throw HostError(ErrorKind::kLoad, "module imports " + ModuleText(dll + "!" + name) +
                                           ", which the host does not provide");
   }
   return bound_[key] = address;

@@ -24,7 +24,9 @@ class CrtStubs {
   }
   // The address to bind an import to; throws kLoad for an unknown import.
   uint32_t Resolve(const std::string& dll, const std::string& name);
-  // What the module wrote through its C streams (run-time error messages).
+  // What the module wrote through its C streams (run-time error messages),
+  // up to kMaxOutput bytes; the rest is charged for and dropped.
+  static constexpr size_t kMaxOutput = 2048;
   const std::string& output() const { return output_; }
 
  private:
@@ -32,7 +34,9 @@ class CrtStubs {
   uint32_t MakeStub(const Entry& entry);
   uint32_t MakeData(const std::string& name);
   uint32_t CString(const std::string& text);
-  uint32_t Malloc(uint32_t size);
+  uint32_t Malloc(uint32_t size);  // 0 when host memory is exhausted
+  void KeepOutput(uint32_t address, uint64_t size);
+  std::string OutputNote() const;  // the output, escaped, for an abort's message
 
   Emulator& emu_;
   uint32_t module_base_ = 0;
@@ -42,6 +46,8 @@ class CrtStubs {
   std::map<uint32_t, uint32_t> allocations_;  // address -> size
   std::map<std::string, uint32_t> strings_;
   std::string output_;
+  bool output_cut_ = false;
+  uint32_t lconv_ = 0;
 };
 
 }  // namespace gauge

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace gauge {
 namespace {
@@ -298,29 +300,94 @@ void Emulator::Fail(ErrorKind kind, std::string message) {
   uc_emu_stop(uc_);
 }
 
+void Emulator::Charge(uint64_t blocks) {
+  if (blocks > instruction_limit_ - std::min(blocks_, instruction_limit_)) {
+    blocks_ = instruction_limit_ + 1;
+    throw HostError(ErrorKind::kRunaway, RunawayMessage("in host work it asked for, called from " +
+                                                        Hex(ReadWord(ReadRegister(UC_X86_REG_ESP)))));
+  }
+  blocks_ += blocks;
+}
+
+void Emulator::RequireAccess(uint32_t address, uint64_t size, uint32_t protection, const char* what) const {
+  const uint64_t end = uint64_t(address) + size;
+  bool covered = end <= 0x100000000ull;
+  uc_mem_region* regions = nullptr;
+  uint32_t count = 0;
+  if (covered && size && uc_mem_regions(uc_, &regions, &count) == UC_ERR_OK) {
+    for (uint64_t at = address; covered && at < end;) {
+      covered = false;
+      for (uint32_t i = 0; i < count; ++i) {
+        if (at < regions[i].begin || at > regions[i].end) continue;
+        covered = (regions[i].perms & protection) == protection;
+        at = regions[i].end + 1;
+        break;
+      }
+    }
+    uc_free(regions);
+  }
+  if (!covered)
+    throw HostError(ErrorKind::kMemoryFault, std::string("module passed the host a bad ") + what + ": " +
+                                                 std::to_string(size) + " bytes at " + Hex(address) + " are not " +
+                                                 (protection & kWrite ? "writable" : "readable") + " memory");
+}
+
+std::string Emulator::RunawayMessage(const std::string& where) const {
+  return "module function at " + Hex(call_function_) + " ran away: instruction limit of " +
+         std::to_string(instruction_limit_) + " reached " + where;
+}
+
+// Whatever a hook or stub throws ends the running call here, as a HostError
+// the call rethrows: no exception may unwind through the emulator's C frames.
+void Emulator::FailWithCurrentException() {
+  try {
+    throw;
+  } catch (const HostError& error) {
+    if (error.kind() == ErrorKind::kUsage)
+      Fail(ErrorKind::kMemoryFault, std::string("module passed a bad address to the host: ") + error.what());
+    else
+      Fail(error.kind(), error.what());
+  } catch (const std::bad_alloc&) {
+    Fail(ErrorKind::kResourceLimit, "the host ran out of memory serving the module");
+  } catch (const std::length_error& error) {
+    Fail(ErrorKind::kResourceLimit, std::string("the module asked the host for an object too large (") +
+                                        error.what() + ")");
+  } catch (const std::exception& error) {
+    Fail(ErrorKind::kInternal, std::string("host fault while serving the module: ") + error.what());
+  } catch (...) {
+    Fail(ErrorKind::kInternal, "host fault while serving the module");
+  }
+}
+
+template <typename Hook>
+void Emulator::Guarded(Hook&& hook) noexcept {
+  try {
+    try {
+      hook();
+    } catch (...) {
+      FailWithCurrentException();
+    }
+  } catch (...) {  // not even the message could be made
+    failed_ = true;
+    fail_kind_ = ErrorKind::kResourceLimit;
+    uc_emu_stop(uc_);
+  }
+}
+
 void Emulator::OnStub(uc_struct*, uint64_t address, uint32_t, void* self) {
   auto* e = static_cast<Emulator*>(self);
   const uint64_t offset = address - layout::kStubs;
   if (offset % kStubSpacing || offset / kStubSpacing >= e->stubs_.size()) return;
-  StubFrame frame(*e, e->ReadRegister(UC_X86_REG_ESP));
-  try {
+  e->Guarded([&] {
+    StubFrame frame(*e, e->ReadRegister(UC_X86_REG_ESP));
     e->stubs_[offset / kStubSpacing].handler(frame);
-  } catch (const HostError& error) {  // never through the emulator's C frames
-    if (error.kind() == ErrorKind::kUsage)
-      e->Fail(ErrorKind::kMemoryFault, std::string("module passed a bad address to the host: ") +
-                                           error.what());
-    else
-      e->Fail(error.kind(), error.what());
-  }
+  });
 }
 
 void Emulator::OnBlock(uc_struct*, uint64_t address, uint32_t, void* self) {
   auto* e = static_cast<Emulator*>(self);
   if (++e->blocks_ > e->instruction_limit_ && !e->failed_)
-    e->Fail(ErrorKind::kRunaway, "module function at " + Hex(e->call_function_) +
-                                     " ran away: instruction limit of " +
-                                     std::to_string(e->instruction_limit_) + " reached at " +
-                                     Hex(address));
+    e->Guarded([&] { e->Fail(ErrorKind::kRunaway, e->RunawayMessage("at " + Hex(address))); });
 }
 
 void Emulator::OnInstruction(uc_struct*, uint64_t, uint32_t, void* self) {
@@ -329,6 +396,11 @@ void Emulator::OnInstruction(uc_struct*, uint64_t, uint32_t, void* self) {
 
 bool Emulator::OnInvalidMemory(uc_struct*, int type, uint64_t address, int size, int64_t, void* self) {
   auto* e = static_cast<Emulator*>(self);
+  e->Guarded([&] { e->FailInvalidMemory(type, address, size); });
+  return false;
+}
+
+void Emulator::FailInvalidMemory(int type, uint64_t address, int size) {
   const char* what = "accessed";
   switch (type) {
     case UC_MEM_READ_UNMAPPED: what = "read unmapped memory"; break;
@@ -338,21 +410,21 @@ bool Emulator::OnInvalidMemory(uc_struct*, int type, uint64_t address, int size,
     case UC_MEM_READ_PROT: what = "read protected memory"; break;
     case UC_MEM_FETCH_PROT: what = "jumped to non-executable memory"; break;
   }
-  e->Fail(ErrorKind::kMemoryFault, "module code at " + Hex(e->ReadRegister(UC_X86_REG_EIP)) + " " +
-                                       what + " at " + Hex(address) + " (" + std::to_string(size) +
-                                       " bytes)");
-  return false;
+  Fail(ErrorKind::kMemoryFault, "module code at " + Hex(ReadRegister(UC_X86_REG_EIP)) + " " + what + " at " +
+                                    Hex(address) + " (" + std::to_string(size) + " bytes)");
 }
 
 void Emulator::OnAccess(uc_struct*, int type, uint64_t address, int size, int64_t, void* self) {
   auto* e = static_cast<Emulator*>(self);
-  e->observer_(uint32_t(address), uint32_t(size), type == UC_MEM_WRITE);
+  e->Guarded([&] { e->observer_(uint32_t(address), uint32_t(size), type == UC_MEM_WRITE); });
 }
 
 void Emulator::OnInterrupt(uc_struct*, uint32_t number, void* self) {
   auto* e = static_cast<Emulator*>(self);
-  e->Fail(ErrorKind::kCpuException, "module code raised CPU exception " + std::to_string(number) +
-                                        " at " + Hex(e->ReadRegister(UC_X86_REG_EIP)));
+  e->Guarded([&] {
+    e->Fail(ErrorKind::kCpuException, "module code raised CPU exception " + std::to_string(number) + " at " +
+                                          Hex(e->ReadRegister(UC_X86_REG_EIP)));
+  });
 }
 
 void Emulator::ResetAfterFailure() {
@@ -390,11 +462,12 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
   blocks_ = 0;
   instructions_ = 0;
   failed_ = false;
+  fail_message_.clear();
   call_function_ = function;
   const uc_err err = uc_emu_start(uc_, start, 0, 0, 0);
   if (failed_) {
     ResetAfterFailure();
-    throw HostError(fail_kind_, fail_message_);
+    throw HostError(fail_kind_, fail_message_.empty() ? "the host ran out of memory serving the module" : fail_message_);
   }
   if (err == UC_ERR_INSN_INVALID) {
     ResetAfterFailure();

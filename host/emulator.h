@@ -97,9 +97,21 @@ class Emulator {
   uint32_t mxcsr() const;
 
   // Run-away guard: a call fails with kRunaway once it has executed this
-  // many translated blocks (at least as many instructions).
+  // many translated blocks (at least as many instructions), counting the
+  // work stubs do for it (see Charge).
   void SetInstructionLimit(uint64_t limit) { instruction_limit_ = limit; }
   uint64_t instruction_limit() const { return instruction_limit_; }
+  // From a stub handler: charges host work done for the running call as
+  // `blocks` translated blocks; throws kRunaway once the call's budget is
+  // spent, so that a module looping through stubs stops like one looping
+  // in its own code.
+  void Charge(uint64_t blocks);
+  // Work charged and blocks executed so far by the running (or last) call.
+  uint64_t budget_used() const { return blocks_; }
+  // Throws kMemoryFault naming `what` unless every byte of [address,
+  // address + size) is mapped with at least `protection`: a stub checks the
+  // module's ranges before it does or allocates anything of their size.
+  void RequireAccess(uint32_t address, uint64_t size, uint32_t protection, const char* what) const;
   // Exact instruction counting costs a hook per instruction: off by default.
   void SetInstructionCounting(bool on);
   bool instruction_counting() const { return count_hook_ != 0; }
@@ -124,6 +136,11 @@ class Emulator {
   void SetUpSegments();
   void RunCall(uint32_t function, std::span<const uint32_t> args, uint32_t pad);
   void ResetAfterFailure();
+  std::string RunawayMessage(const std::string& where) const;
+  void FailInvalidMemory(int type, uint64_t address, int size);
+  template <typename Hook>
+  void Guarded(Hook&& hook) noexcept;
+  void FailWithCurrentException();
   void Flush();
   static void OnStub(uc_struct* uc, uint64_t address, uint32_t size, void* self);
   static void OnBlock(uc_struct* uc, uint64_t address, uint32_t size, void* self);

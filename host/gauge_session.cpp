@@ -92,9 +92,28 @@ std::string GaugeSession::gauge_name() const {
   return name ? emu_->ReadString(name, 256) : "";
 }
 
+const GaugeSession::Decoded& GaugeSession::DecodedResource(size_t index) const {
+  if (auto it = decoded_.find(index); it != decoded_.end()) return it->second;
+  Decoded& d = decoded_[index];
+  const auto bytes = pe_.ResourceBytes(pe_.resources()[index]);
+  const uint64_t pixel_bytes = DibPixelBytes(bytes);
+  if (pixel_bytes > kMaxDecodedBytes - decoded_bytes_) {
+    d.error = "the module's bitmaps decode to more than the host's limit of " + std::to_string(kMaxDecodedBytes) +
+              " bytes";
+    return d;
+  }
+  auto bitmap = std::make_shared<IndexedBitmap>();
+  if (DecodeDib(bytes, *bitmap, d.error)) {
+    decoded_bytes_ += bitmap->pixels.size();
+    d.bitmap = std::move(bitmap);
+  }
+  return d;
+}
+
 std::vector<BitmapResource> GaugeSession::BitmapResources() const {
   std::vector<BitmapResource> list;
-  for (const PeResource& r : pe_.resources()) {
+  for (size_t i = 0; i < pe_.resources().size(); ++i) {
+    const PeResource& r = pe_.resources()[i];
     if (r.type != kBitmapType) continue;
     BitmapResource b;
     b.type = r.type;
@@ -103,16 +122,22 @@ std::vector<BitmapResource> GaugeSession::BitmapResources() const {
     b.size = r.size;
     const auto bytes = pe_.ResourceBytes(r);
     if (bytes.size() >= 16) b.bits_per_pixel = bytes[14] | bytes[15] << 8;
-    IndexedBitmap bitmap;
-    if (DecodeDib(bytes, bitmap, b.decode_error)) b.bitmap = std::move(bitmap);
+    const Decoded& decoded = DecodedResource(i);
+    b.bitmap = decoded.bitmap;
+    b.decode_error = decoded.error;
     list.push_back(std::move(b));
   }
   return list;
 }
 
 std::optional<IndexedBitmap> GaugeSession::Bitmap(uint32_t id) const {
-  for (BitmapResource& b : BitmapResources())
-    if (b.id == id) return b.bitmap;
+  for (size_t i = 0; i < pe_.resources().size(); ++i) {
+    const PeResource& r = pe_.resources()[i];
+    if (r.type != kBitmapType || r.id != id) continue;
+    const Decoded& decoded = DecodedResource(i);
+    if (!decoded.bitmap) return std::nullopt;
+    return *decoded.bitmap;
+  }
   return std::nullopt;
 }
 
@@ -224,8 +249,12 @@ ElementState GaugeSession::ReadElement(const ElementInfo& info) const {
     s.needle_point = {int32_t(e.ReadWord(a + at::kNeedlePoint)), int32_t(e.ReadWord(a + at::kNeedlePoint + 4))};
     s.step_limit = int32_t(e.ReadWord(a + at::kStepLimit));
     const uint32_t table = e.ReadWord(a + at::kCalibration);
-    const uint32_t count = e.ReadWord(a + at::kCalibrationCount);
-    for (uint32_t i = 0; table && i < count; ++i) {
+    const uint32_t count = table ? e.ReadWord(a + at::kCalibrationCount) : 0;
+    // The module may have changed them since discovery: bounded the same way.
+    if (count && (count > kMaxListEntries || !module_.contains(table, count * RECORD_SIZE_NONLINEARITY_POINT)))
+      throw HostError(ErrorKind::kLoad, "inconsistent records: " + s.role + " calibration of " + std::to_string(count) +
+                                            " points at " + Hex(table) + " is not a table of the module");
+    for (uint32_t i = 0; i < count; ++i) {
       const uint32_t p = table + i * RECORD_SIZE_NONLINEARITY_POINT;
       s.calibration.push_back({{int32_t(e.ReadWord(p)), int32_t(e.ReadWord(p + 4))}, e.ReadDouble(p + 8)});
     }
@@ -344,10 +373,12 @@ ClickResult GaugeSession::Click(int32_t x, int32_t y) {
 }
 
 void GaugeSession::OnServiceCall(const ServiceCall& call) {
+  // Walking a mouse-area list is charged as reading its entries would be.
+  constexpr uint32_t kAreaBlocks = RECORD_SIZE_MOUSE_AREA / 16 + 1;
   if (call.name == "InstallMouseAreas") {
-    records_.AddMouseAreas(*emu_, call.args[0]);
+    emu_->Charge(uint64_t(kAreaBlocks) * records_.AddMouseAreas(*emu_, call.args[0]));
   } else if (call.name == "RegisterMouseAreas") {
-    records_.AddMouseAreas(*emu_, call.args[0]);
+    emu_->Charge(uint64_t(kAreaBlocks) * records_.AddMouseAreas(*emu_, call.args[0]));
     registered_areas_ = call.args[0];
   } else if (call.name == "UnregisterMouseAreas") {
     if (registered_areas_ == call.args[0]) registered_areas_ = 0;

@@ -54,7 +54,7 @@ struct BitmapResource {
   uint32_t id = 0;
   uint32_t language = 0;
   uint32_t size = 0;  // bytes of the resource
-  std::optional<IndexedBitmap> bitmap;  // decoded, when it is an 8-bit bitmap
+  std::shared_ptr<const IndexedBitmap> bitmap;  // decoded, when it is an 8-bit bitmap
   std::string decode_error;             // why not, otherwise
   int bits_per_pixel = 0;
 };
@@ -137,7 +137,9 @@ class GaugeSession {
   const RecordMap& records() const { return records_; }
   std::string gauge_name() const;
 
-  // Bitmap resources (type 2), decoded.
+  // Bitmap resources (type 2), each decoded once, when first asked for, and
+  // kept; all of one module's together at most kMaxDecodedBytes.
+  static constexpr uint64_t kMaxDecodedBytes = 32u << 20;
   std::vector<BitmapResource> BitmapResources() const;
   std::optional<IndexedBitmap> Bitmap(uint32_t id) const;
 
@@ -220,6 +222,13 @@ class GaugeSession {
     uint32_t size = 0;
   };
   std::map<uint32_t, TextBufferInfo> text_buffers_;  // string element -> its buffer
+  struct Decoded {
+    std::shared_ptr<const IndexedBitmap> bitmap;
+    std::string error;
+  };
+  const Decoded& DecodedResource(size_t index) const;
+  mutable std::map<size_t, Decoded> decoded_;  // resource index -> its picture
+  mutable uint64_t decoded_bytes_ = 0;
 };
 
 }  // namespace gauge

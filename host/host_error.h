@@ -20,6 +20,8 @@ enum class ErrorKind {
   kModuleAbort,        // module code called abort or a C run-time failure routine
   kGuardBytes,         // module code wrote past a host text buffer
   kUsage,              // bad request to the host itself (unknown export, bad argument)
+  kResourceLimit,      // serving the module would take more memory than the host has or allows
+  kInternal,           // a host routine failed while serving the module (a host fault)
 };
 
 class HostError : public std::runtime_error {

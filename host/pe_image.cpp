@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "host_error.h"
+#include "module_text.h"
 
 namespace gauge {
 namespace {
@@ -39,10 +40,21 @@ uint16_t FileHalf(const std::vector<uint8_t>& f, size_t at) {
 uint32_t PeSection::mapped_size() const { return virtual_size ? virtual_size : raw_size; }
 
 PeImage PeImage::ReadFile(const std::string& path) {
+  // Kind and size first: a device, a pipe or a huge file is refused unread.
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error) throw HostError(ErrorKind::kFile, "cannot open " + path);
+  if (!std::filesystem::is_regular_file(status)) throw HostError(ErrorKind::kFile, path + " is not a regular file");
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) throw HostError(ErrorKind::kFile, "cannot read " + path);
+  if (size > kMaxImageSize)
+    throw HostError(ErrorKind::kFormat, path + " holds " + std::to_string(size) +
+                                            " bytes, more than the module size limit of " + std::to_string(kMaxImageSize));
   std::ifstream in(path, std::ios::binary);
   if (!in) throw HostError(ErrorKind::kFile, "cannot open " + path);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw HostError(ErrorKind::kFile, "cannot read " + path);
+  std::vector<uint8_t> bytes(size);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size));
+  if (in.gcount() != std::streamsize(size)) throw HostError(ErrorKind::kFile, "cannot read " + path);
   return Parse(std::move(bytes));
 }
 
@@ -106,13 +118,13 @@ void PeImage::ParseHeaders() {
     sec.raw_offset = FileWord(f, s + 20);
     sec.characteristics = FileWord(f, s + 36);
     if (sec.rva < size_of_headers_ || uint64_t(sec.rva) + sec.mapped_size() > size_of_image_)
-      Bad("inconsistent section " + sec.name + ": outside the image");
+      Bad("inconsistent section " + ModuleText(sec.name) + ": outside the image");
     const uint32_t copy = std::min(sec.raw_size, sec.mapped_size());
     if (copy && (sec.raw_offset > f.size() || f.size() - sec.raw_offset < copy))
-      Bad("truncated file: section " + sec.name + " runs past the end of the file");
+      Bad("truncated file: section " + ModuleText(sec.name) + " runs past the end of the file");
     for (const PeSection& other : sections_)
       if (sec.rva < other.rva + other.mapped_size() && other.rva < sec.rva + sec.mapped_size())
-        Bad("inconsistent sections: " + sec.name + " overlaps " + other.name);
+        Bad("inconsistent sections: " + ModuleText(sec.name) + " overlaps " + ModuleText(other.name));
     if (copy) std::memcpy(&image_[sec.rva], &f[sec.raw_offset], copy);
     sections_.push_back(sec);
   }
@@ -187,7 +199,7 @@ void PeImage::ParseImports() {
     const std::string dll = String(name);
     const uint32_t thunks = lookup ? lookup : iat;
     for (uint32_t i = 0;; ++i) {
-      if (i > 65536 || imports_.size() >= kMaxImports) Bad("inconsistent import table: too many imports from " + dll);
+      if (i > 65536 || imports_.size() >= kMaxImports) Bad("inconsistent import table: too many imports from " + ModuleText(dll));
       const uint32_t entry = Word(thunks + 4 * i);
       if (!entry) break;
       PeImport imp;
@@ -224,6 +236,16 @@ void PeImage::ParseResources() {
   if (!directories_[kResourceDir].size) return;
   uint32_t ids[3] = {};
   ParseResourceDirectory(0, 0, ids);
+  // Each resource owns its bytes: leaves that share data would make one
+  // small file decode into many large pictures.
+  std::vector<const PeResource*> by_data;
+  for (const PeResource& r : resources_)
+    if (r.size) by_data.push_back(&r);
+  std::sort(by_data.begin(), by_data.end(), [](auto* a, auto* b) { return a->data_rva < b->data_rva; });
+  for (size_t i = 1; i < by_data.size(); ++i)
+    if (by_data[i]->data_rva - by_data[i - 1]->data_rva < by_data[i - 1]->size)
+      Bad("inconsistent resource directory: resources " + std::to_string(by_data[i - 1]->id) + " and " +
+          std::to_string(by_data[i]->id) + " share data");
 }
 
 // Three levels: type, id, language. Entries named by string are skipped:

@@ -230,14 +230,15 @@ void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int pare
   }
 }
 
-void RecordMap::AddMouseAreas(const Emulator& emulator, uint32_t address) {
-  if (address < module_begin_ || address >= module_end_) return;
+uint32_t RecordMap::AddMouseAreas(const Emulator& emulator, uint32_t address) {
+  if (address < module_begin_ || address >= module_end_) return 0;
   uint32_t n = 0;
   while (n < kMaxListEntries && address + (n + 1) * RECORD_SIZE_MOUSE_AREA <= module_end_ &&
          emulator.ReadWord(address + n * RECORD_SIZE_MOUSE_AREA) != MOUSE_AREA_END_OF_LIST)
     ++n;
   mouse_areas_ = address;
   Add(address, RecordType::kMouseArea, n + 1, "mouse areas");
+  return n + 1;
 }
 
 void RecordMap::AddBoundVariable(uint32_t address) {

@@ -74,7 +74,8 @@ class RecordMap {
   // record; a pointer outside them is a load error.
   void Discover(const Emulator& emulator, uint32_t linkage, uint32_t import_table,
                 uint32_t module_begin, uint32_t module_end);
-  void AddMouseAreas(const Emulator& emulator, uint32_t address);
+  // Returns the entries it walked (the host charges the module for them).
+  uint32_t AddMouseAreas(const Emulator& emulator, uint32_t address);
   void AddBoundVariable(uint32_t address);
 
   std::optional<NamedAddress> Name(uint32_t address) const;

@@ -18,6 +18,10 @@ constexpr SlotInfo kSlots[] = {
 };
 
 constexpr uint32_t kHostRecordSize = 64;
+// Each call the host records keeps about a hundred bytes: charged to the
+// running call like the blocks that emulated code would need to write them,
+// so a module that calls services in a loop is stopped as a runaway.
+constexpr uint64_t kRecordedCallBlocks = 8;
 constexpr uint32_t kHostImageOffset = 60;            // StaticImageElement.host_image
 constexpr uint32_t kVariableIdOffset = 0;            // ModuleVariable.id
 constexpr uint32_t kVariableValueOffset = 12;        // ModuleVariable.value
@@ -60,6 +64,7 @@ uint32_t HostServiceTables::HostRecordFor(uint32_t top_element) const {
 
 void HostServiceTables::OnCall(StubFrame& frame, int table, uint32_t slot, const std::string& name,
                                int words) {
+  emu_.Charge(kRecordedCallBlocks);
   ServiceCall call;
   call.sequence = sequence_.Take();
   call.table = table;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "command.h"
 #include "host_error.h"
+#include "module_text.h"
 #include "version.h"
 
 namespace {
@@ -33,9 +35,13 @@ int main(int argc, char** argv) {
     if (command.name != name) continue;
     try {
       return command.run(std::vector<std::string>(argv + 2, argv + argc));
-    } catch (const std::exception& error) {
+    } catch (const std::bad_alloc&) {
       std::fflush(stdout);
-      std::fprintf(stderr, "gauge-host %s: %s\n", name.c_str(), error.what());
+      std::fprintf(stderr, "gauge-host %s: the host ran out of memory\n", name.c_str());
+      return 2;
+    } catch (const std::exception& error) {
+      std::fflush(stdout);  // one line, whatever bytes the message carries
+      std::fprintf(stderr, "gauge-host %s: %s\n", name.c_str(), gauge::ModuleText(error.what()).c_str());
       return 2;
     }
   }
