@@ -4,7 +4,10 @@
 // gauge-host sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...)
 //                  [--set ID=VALUE ...] -o SHEET.png [--scale S]
 //   a contact sheet: one frame per value of variable ID, the value under each.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "arguments.h"
 #include "command.h"
@@ -50,9 +53,12 @@ std::unique_ptr<GaugeSession> Start(const Arguments& a) {
 // element may use a figure that a later element of the chain computes (the
 // landing altimeter's drum reads the metres its needle stores), so after
 // one cycle it would still show the previous values.
-render::Canvas Frame(GaugeSession& session, render::Renderer& renderer, double scale) {
+// `check`, when given, sees the picture's size in pixels before it is drawn.
+render::Canvas Frame(GaugeSession& session, render::Renderer& renderer, double scale,
+                     const std::function<void(double width, double height)>& check = {}) {
   session.RunFrame();
   const GaugePicture picture = PictureOf(session, session.RunFrame());
+  if (check) check(picture.scene.width * scale, picture.scene.height * scale);
   render::Canvas canvas;
   std::string error;
   if (!renderer.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kFile, error);
@@ -119,13 +125,20 @@ int Sweep(const std::vector<std::string>& args) {
   render::Renderer renderer;
   std::vector<render::Canvas> frames;
   std::vector<std::string> captions;
+  // The sheet's cells fit its largest frame: every frame is checked, before
+  // it is drawn, against the room a sheet of such cells may take.
+  double cell_w = 0, cell_h = 0;
+  const auto fits = [&](double width, double height) {
+    cell_w = std::max(cell_w, width);
+    cell_h = std::max(cell_h, height);
+    if (cell_w * cell_h * values.size() > render::kMaxCanvasPixels)
+      Usage("a sheet of " + std::to_string(values.size()) + " frames of up to " + std::to_string(std::lround(cell_w)) +
+            " x " + std::to_string(std::lround(cell_h)) + " pixels is too large; use fewer frames or a smaller --scale");
+  };
   for (const double value : values) {
     session->SetVariable(static_cast<int32_t>(var), value);
-    frames.push_back(Frame(*session, renderer, scale));
+    frames.push_back(Frame(*session, renderer, scale, fits));
     captions.push_back(Caption(value));
-    if (double(frames[0].width) * frames[0].height * values.size() > render::kMaxCanvasPixels)
-      Usage("a sheet of " + std::to_string(values.size()) + " frames of " + std::to_string(frames[0].width) + " x " +
-            std::to_string(frames[0].height) + " pixels is too large; use fewer frames or a smaller --scale");
   }
   Write(output, render::ContactSheet(frames, captions, renderer.text()));
   return 0;

@@ -41,8 +41,14 @@ Canvas ContactSheet(std::span<const Canvas> frames, std::span<const std::string>
   const int count = static_cast<int>(frames.size());
   const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
   const int rows = (count + columns - 1) / columns;
-  const int cell_w = frames[0].width + kGap;
-  const int cell_h = frames[0].height + kCaptionSize + 2 * kGap;
+  // Cells fit the largest frame: a gauge may change its face between frames.
+  int frame_w = 0, frame_h = 0;
+  for (const Canvas& frame : frames) {
+    frame_w = std::max(frame_w, frame.width);
+    frame_h = std::max(frame_h, frame.height);
+  }
+  const int cell_w = frame_w + kGap;
+  const int cell_h = frame_h + kCaptionSize + 2 * kGap;
   Canvas sheet(columns * cell_w + kGap, rows * cell_h + kGap);
   sheet.Fill(kSheetGround);
   for (int i = 0; i < count; ++i) {
@@ -51,7 +57,7 @@ Canvas ContactSheet(std::span<const Canvas> frames, std::span<const std::string>
     sheet.Blit(frames[i], x, y);
     if (i < static_cast<int>(captions.size())) {
       const int width = text.LabelWidth(captions[i], kCaptionSize);
-      text.DrawLabel(sheet, captions[i], x + (frames[i].width - width) / 2, y + frames[i].height + kGap / 2,
+      text.DrawLabel(sheet, captions[i], x + (frames[i].width - width) / 2, y + frame_h + kGap / 2,
                      kCaptionSize, kCaption);
     }
   }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "module_text.h"
+
 namespace gauge::render {
 
 struct TextRenderer::Font {
@@ -57,6 +59,11 @@ int RunWidth(FT_Face face, const std::string& text) {
   }
   return total;
 }
+
+// The largest glyph drawn, in pixels per em: a glyph costs about its square
+// in memory and time, so its size is bounded here, not by the box a module
+// chooses (a readout at the largest scale stays well below it).
+constexpr double kMaxGlyphEm = 1024;
 
 struct Clip {
   int x0, y0, x1, y1;
@@ -114,7 +121,7 @@ TextRenderer::Font* TextRenderer::FontFor(const std::string& face, uint32_t weig
   auto font = std::make_unique<Font>();
   if (!library_ || !MatchFont(face, weight, file, index) ||
       FT_New_Face(library_, file.c_str(), index, &font->face) != 0) {
-    error = "no font found for \"" + face + "\"";
+    error = "no font found for \"" + ModuleText(face) + "\"";
     return nullptr;
   }
   return (fonts_[key] = std::move(font)).get();
@@ -134,6 +141,7 @@ bool TextRenderer::DrawInBox(Canvas& canvas, const TextItem& item, double scale,
   const long text_units = std::max(cells, AdvanceUnits(face, item.text));
   double em = std::min(height, static_cast<double>(canvas.height)) * face->units_per_EM / line_units;
   if (text_units > 0) em = std::min(em, width * face->units_per_EM / text_units);
+  em = std::min(em, kMaxGlyphEm);
   const int pixels = static_cast<int>(std::floor(em));
   if (pixels < 1) return true;
   FT_Set_Pixel_Sizes(face, 0, pixels);

@@ -45,7 +45,8 @@ class TextRenderer {
   // Draws a string element on a canvas of `scale` pixels per gauge pixel.
   // The font is the installed face metric-compatible with the named one,
   // at the largest size whose line fits the box height and whose
-  // `char_count` digit cells (or the text, if longer) fit its width. The text
+  // `char_count` digit cells (or the text, if longer) fit its width, and at
+  // most 1024 pixels per em, whatever the box. The text
   // is cut at the box unless kTextNoClip is set. False, with `error`, when no
   // font can be loaded.
   bool DrawInBox(Canvas& canvas, const TextItem& item, double scale, std::string& error);
