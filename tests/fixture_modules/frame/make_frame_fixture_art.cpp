@@ -1,6 +1,7 @@
-// Draws the frame fixtures' two bitmaps (by hand, when they change; the
-// output is committed because the module build runs first): a 16 x 16 face,
-// a disc on index 0, and an 8 x 3 needle pointing right.
+// Draws the frame fixtures' bitmaps (by hand, when they change; the output
+// is committed because the module build runs first): a 16 x 16 face, a disc
+// on index 0, an 8 x 3 needle pointing right, and the greedy fixture's
+// faces: a 256 x 256 disc and a 16 x 1024 strip.
 #include <cstdio>
 
 #include "bitmap.h"
@@ -17,19 +18,28 @@ gauge::IndexedBitmap Blank(int width, int height) {
   return b;
 }
 
+gauge::IndexedBitmap Disc(int side) {
+  gauge::IndexedBitmap face = Blank(side, side);
+  const double centre = (side - 1) / 2.0, radius = side / 2.0;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x)
+      if ((x - centre) * (x - centre) + (y - centre) * (y - centre) <= radius * radius)
+        face.pixels[size_t(y) * side + x] = 8;
+  return face;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "art";
-  gauge::IndexedBitmap face = Blank(16, 16);
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x)
-      if ((x - 7.5) * (x - 7.5) + (y - 7.5) * (y - 7.5) <= 64) face.pixels[y * 16 + x] = 8;
+  const gauge::IndexedBitmap face = Disc(16);
   gauge::IndexedBitmap needle = Blank(8, 3);
   for (int x = 0; x < 8; ++x) needle.pixels[8 + x] = 221;
   std::string error;
   if (!gauge::WriteBmpFile(dir + "/face.bmp", face, error) ||
-      !gauge::WriteBmpFile(dir + "/needle.bmp", needle, error)) {
+      !gauge::WriteBmpFile(dir + "/needle.bmp", needle, error) ||
+      !gauge::WriteBmpFile(dir + "/large_face.bmp", Disc(256), error) ||
+      !gauge::WriteBmpFile(dir + "/tall_face.bmp", Blank(16, 1024), error)) {
     std::fprintf(stderr, "make_frame_fixture_art: %s\n", error.c_str());
     return 1;
   }
