@@ -17,7 +17,7 @@ extern "C" StringElement GreedyText;
 namespace {
 
 constexpr int kLargeFaceBitmap = 3;  // 256 x 256
-constexpr int kTallFaceBitmap = 4;   // 16 x 1024
+constexpr int kTallFaceBitmap = 4;   // 16 x 2048
 constexpr int kFloodAreas = 1024;
 
 // Sizes the compiler cannot see through, so every call really is made.
@@ -43,7 +43,7 @@ char* LongText() {
 // 7: InstallMouseAreas over a 1024-entry list without end; 8: a C run-time
 // message with a line break and non-ASCII bytes, then abort; 9: from the
 // second call on, the face is 256 x 256 instead of 16 x 16; 10: the face is
-// 16 x 1024 and the text box 16,000 pixels wide and tall; 11: ReadVariable
+// 16 x 2048 and the text box 16,000 pixels wide and tall; 11: ReadVariable
 // without end. Anything else: returns the value.
 double __stdcall GreedyNeedleValue(ModuleVariable* variable) {
   const double v = variable->value;

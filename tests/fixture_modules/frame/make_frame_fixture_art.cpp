@@ -1,7 +1,7 @@
 // Draws the frame fixtures' bitmaps (by hand, when they change; the output
 // is committed because the module build runs first): a 16 x 16 face, a disc
 // on index 0, an 8 x 3 needle pointing right, and the greedy fixture's
-// faces: a 256 x 256 disc and a 16 x 1024 strip.
+// faces: a 256 x 256 disc and a 16 x 2048 strip.
 #include <cstdio>
 
 #include "bitmap.h"
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   if (!gauge::WriteBmpFile(dir + "/face.bmp", face, error) ||
       !gauge::WriteBmpFile(dir + "/needle.bmp", needle, error) ||
       !gauge::WriteBmpFile(dir + "/large_face.bmp", Disc(256), error) ||
-      !gauge::WriteBmpFile(dir + "/tall_face.bmp", Blank(16, 1024), error)) {
+      !gauge::WriteBmpFile(dir + "/tall_face.bmp", Blank(16, 2048), error)) {
     std::fprintf(stderr, "make_frame_fixture_art: %s\n", error.c_str());
     return 1;
   }
