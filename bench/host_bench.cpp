@@ -39,11 +39,11 @@ void AirspeedNeedleCalls(benchmark::State& state, bool write_value) {
   auto session = Started("Ostrel_Airspeed");
   const gauge::test::ValueSlot needle = gauge::test::ValueSlots(*session).at(0);
   gauge::Emulator& emu = session->emulator();
-  emu.WriteDouble(needle.variable + gauge::test::kVariableValue, 123.4);
+  emu.WriteDouble(needle.variable + gauge::layout::Variable::value, 123.4);
   double airspeed = 0;
   for (auto _ : state) {
     if (write_value) {
-      emu.WriteDouble(needle.variable + gauge::test::kVariableValue, airspeed);
+      emu.WriteDouble(needle.variable + gauge::layout::Variable::value, airspeed);
       airspeed = airspeed < 420 ? airspeed + 0.7 : -5;
     }
     benchmark::DoNotOptimize(emu.CallDouble(needle.callback, std::span<const uint32_t>(&needle.variable, 1)));
@@ -56,7 +56,7 @@ BENCHMARK_CAPTURE(AirspeedNeedleCalls, store_value_and_call, true);
 // One gauge after an update with these variables, as a scene to draw.
 struct GaugeScene {
   std::unique_ptr<GaugeSession> session;
-  gauge::cli::GaugePicture picture;
+  gauge::GaugePicture picture;
   render::Scene bitmaps_only;  // the scene without its text
 };
 
@@ -64,7 +64,7 @@ GaugeScene SceneOf(const std::string& module, const std::map<int32_t, double>& v
   GaugeScene g;
   g.session = Started(module);
   for (auto [id, value] : variables) g.session->SetVariable(id, value);
-  g.picture = gauge::cli::PictureOf(*g.session, g.session->RunFrame());
+  g.picture = gauge::PictureOf(*g.session, g.session->RunUpdateCycle());
   g.bitmaps_only = g.picture.scene;
   std::erase_if(g.bitmaps_only.items, [](const render::DrawItem& item) {
     return std::holds_alternative<render::TextItem>(item);

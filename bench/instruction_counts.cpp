@@ -60,7 +60,7 @@ std::unique_ptr<GaugeSession> Started(const std::string& path) {
 }
 
 uint64_t CountValue(GaugeSession& s, const ValueSlot& slot, double value) {
-  s.emulator().WriteDouble(slot.variable + gauge::test::kVariableValue, value);
+  s.emulator().WriteDouble(slot.variable + gauge::layout::Variable::value, value);
   s.CallDouble(slot.callback, {slot.variable});
   return s.last_instruction_count() - overhead.value_call;
 }
@@ -85,7 +85,7 @@ void Measure(const std::string& path, const std::vector<Probe>& probes,
   for (auto [id, value] : variables) s->SetVariable(id, value);
   const std::vector<ValueSlot> slots = gauge::test::ValueSlots(*s);
   if (const uint32_t text = gauge::test::StringElement(*s))
-    s->emulator().WriteWord(text + gauge::test::kStringText, s->emulator().Allocate(64));
+    s->emulator().WriteWord(text + gauge::layout::String::text, s->emulator().Allocate(64));
   uint64_t update = 0;
   int update_minimum = 0;
   bool update_has_goal = true;
@@ -103,13 +103,13 @@ void Measure(const std::string& path, const std::vector<Probe>& probes,
   if (gauge.empty()) return;
   if (const uint32_t text = gauge::test::StringElement(*s)) {
     // The readout's own work without the formatting: no text buffer.
-    const uint32_t buffer = s->emulator().ReadWord(text + gauge::test::kStringText);
-    s->emulator().WriteWord(text + gauge::test::kStringText, 0);
+    const uint32_t buffer = s->emulator().ReadWord(text + gauge::layout::String::text);
+    s->emulator().WriteWord(text + gauge::layout::String::text, 0);
     for (const ValueSlot& slot : slots)
-      if (slot.variable == text + gauge::test::kStringVariables)
+      if (slot.variable == text + gauge::layout::String::variables)
         Add("LandingReadoutValue", "12.0, no text buffer (snprintf skipped)", CountValue(*s, slot, 12), 0);
-    s->emulator().WriteWord(text + gauge::test::kStringText, buffer);
-    const uint32_t real = s->emulator().ReadWord(text + gauge::test::kStringRealFunction);
+    s->emulator().WriteWord(text + gauge::layout::String::text, buffer);
+    const uint32_t real = s->emulator().ReadWord(text + gauge::layout::String::real_function);
     const double v = 12.0;
     s->CallDouble(real, {gauge::test::LowWord(v), gauge::test::HighWord(v)});
     const uint64_t n = s->last_instruction_count() - overhead.real_call;

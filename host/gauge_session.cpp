@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "record_layout.h"
 
 namespace gauge {
 namespace {
@@ -11,7 +10,6 @@ constexpr uint32_t kGuardSize = 16;
 constexpr uint8_t kGuardByte = 0xCC;
 constexpr uint32_t kMaxCharCount = 4096;
 constexpr uint32_t kBitmapType = 2;
-constexpr uint32_t kMaxListEntries = 1024;  // bounds mouse-area and failure lists
 
 std::string Hex(uint32_t v) {
   char text[16];
@@ -19,22 +17,7 @@ std::string Hex(uint32_t v) {
   return text;
 }
 
-// Field offsets inside the element records.
-namespace at {
-constexpr uint32_t kBitmapId = 4, kPosition = 8, kOrigin = 24, kFailures = 44, kImageFlags = 48;
-constexpr uint32_t kNeedleVariable = 60, kNeedleCallback = 88, kNeedlePoint = 104;
-constexpr uint32_t kCalibration = 112, kCalibrationCount = 116, kStepLimit = 120;
-constexpr uint32_t kVariables = 0x3C, kStringCallbacks = 0xA8, kRealFunction = 0xB4, kText = 0xB8;
-constexpr uint32_t kTextSize = 0xC0, kTextColour = 0xD0, kFontFace = 0xF8, kFontWeight = 0x118;
-constexpr uint32_t kFontCharset = 0x11C, kTextFormat = 0x120, kCharCount = 0x124;
-constexpr uint32_t kSpriteCallback = 0xA8, kFactor = 0xAC, kFactorPair = 0xB4;
-constexpr uint32_t kVariableValue = 12;
-constexpr uint32_t kAreaBox = 4, kAreaFunction = 36;
-}  // namespace at
-
-// Header routine offsets.
-constexpr uint32_t kQuery = 0x0C, kInstall = 0x10, kInitialize = 0x14, kUpdate = 0x18;
-constexpr uint32_t kGenerate = 0x1C, kDraw = 0x20, kKill = 0x24;
+using H = layout::GaugeHeader;
 
 }  // namespace
 
@@ -55,8 +38,7 @@ void GaugeSession::Start(PeImage pe, const LoadOptions& options) {
   emu_ = std::make_unique<Emulator>();
   emu_->SetInstructionLimit(options.instruction_limit);
   stubs_ = std::make_unique<CrtStubs>(*emu_);
-  services_ = std::make_unique<HostServiceTables>(*emu_, sequence_, variables_);
-  services_->SetObserver([this](const ServiceCall& call) { OnServiceCall(call); });
+  services_ = std::make_unique<HostServiceTables>(*emu_, sequence_, variables_, records_);
   module_ = MapModule(*emu_, *stubs_, pe_, options.base.value_or(DefaultLoadBase(pe_)));
 
   std::string missing;
@@ -66,14 +48,14 @@ void GaugeSession::Start(PeImage pe, const LoadOptions& options) {
     throw HostError(ErrorKind::kLoad, "not a gauge module: it does not export " + missing);
   linkage_ = module_.exports.at("Linkage");
   import_table_ = module_.exports.at("ImportTable");
-  if (!module_.contains(linkage_, RECORD_SIZE_MODULE_LINKAGE) ||
-      !module_.contains(import_table_, RECORD_SIZE_SERVICE_IMPORT))
+  if (!module_.contains(linkage_, layout::Linkage::kSize) ||
+      !module_.contains(import_table_, layout::ServiceImport::kSize))
     throw HostError(ErrorKind::kLoad, "inconsistent exports: Linkage or ImportTable outside the image");
 
   AttachModule(*emu_, pe_, module_);
   if (options.store_service_table) UseServiceTable(0);
   records_.Discover(*emu_, linkage_, import_table_, module_.base, module_.base + module_.size);
-  if (const uint32_t on_load = emu_->ReadWord(linkage_ + 4)) {
+  if (const uint32_t on_load = emu_->ReadWord(linkage_ + layout::Linkage::on_load)) {
     if (!module_.contains(on_load)) throw HostError(ErrorKind::kLoad, "Linkage.on_load lies outside the module");
     emu_->CallWord(on_load, {});
   }
@@ -81,14 +63,8 @@ void GaugeSession::Start(PeImage pe, const LoadOptions& options) {
   SetAudit(options.audit);
 }
 
-std::optional<uint32_t> GaugeSession::FindExport(const std::string& name) const {
-  auto it = module_.exports.find(name);
-  if (it == module_.exports.end()) return std::nullopt;
-  return it->second;
-}
-
 std::string GaugeSession::gauge_name() const {
-  const uint32_t name = emu_->ReadWord(gauge_header() + 4);
+  const uint32_t name = emu_->ReadWord(gauge_header() + H::name);
   return name ? emu_->ReadString(name, 256) : "";
 }
 
@@ -157,7 +133,7 @@ uint32_t GaugeSession::CallEntryPoint(uint32_t reason) {
 void GaugeSession::UseServiceTable(int index) {
   if (index < 0 || index >= HostServiceTables::kTableCount)
     throw HostError(ErrorKind::kUsage, "no service table " + std::to_string(index));
-  emu_->WriteWord(import_table_ + 4, services_->table_address(index));
+  emu_->WriteWord(import_table_ + layout::ServiceImport::services, services_->table_address(index));
 }
 
 double GaugeSession::Variable(int32_t id) const {
@@ -177,109 +153,48 @@ void GaugeSession::CallRoutine(uint32_t offset, std::initializer_list<uint32_t> 
   CallWord(HeaderRoutine(offset), args);
 }
 
-void GaugeSession::Query() { CallRoutine(kQuery, {}); }
-void GaugeSession::Install(uint32_t host_value) { CallRoutine(kInstall, {host_value}); }
-void GaugeSession::Initialize() { CallRoutine(kInitialize, {}); }
-void GaugeSession::Update() { CallRoutine(kUpdate, {}); }
-void GaugeSession::Generate(uint32_t host_value) { CallRoutine(kGenerate, {host_value}); }
-void GaugeSession::Draw() { CallRoutine(kDraw, {}); }
-void GaugeSession::Kill() { CallRoutine(kKill, {}); }
+void GaugeSession::Query() { CallRoutine(H::query, {}); }
+void GaugeSession::Install(uint32_t host_value) { CallRoutine(H::install, {host_value}); }
+void GaugeSession::Initialize() { CallRoutine(H::initialize, {}); }
+void GaugeSession::Update() { CallRoutine(H::update, {}); }
+void GaugeSession::Generate(uint32_t host_value) { CallRoutine(H::generate, {host_value}); }
+void GaugeSession::Draw() { CallRoutine(H::draw, {}); }
+void GaugeSession::Kill() { CallRoutine(H::kill, {}); }
 
-std::vector<ElementState> GaugeSession::RunFrame(uint32_t generate_value) {
+std::vector<ElementSnapshot> GaugeSession::RunUpdateCycle(uint32_t generate_value) {
   Update();
-  std::vector<ElementState> states = EvaluateElements();
+  std::vector<ElementSnapshot> states = EvaluateElements();
   Generate(generate_value);
   Draw();
   return states;
 }
 
-std::vector<ElementState> GaugeSession::EvaluateElements() {
-  std::vector<ElementState> states;
+std::vector<ElementSnapshot> GaugeSession::EvaluateElements() {
+  std::vector<ElementSnapshot> states;
   for (const ElementInfo& info : records_.elements()) {
-    states.push_back(ReadElement(info));
+    states.push_back(records_.ReadElement(*emu_, info));
     EvaluateElement(states.back());
   }
   return states;
 }
 
-std::vector<ElementState> GaugeSession::ElementStates() const {
-  std::vector<ElementState> states;
-  for (const ElementInfo& info : records_.elements()) states.push_back(ReadElement(info));
+std::vector<ElementSnapshot> GaugeSession::ElementStates() const {
+  std::vector<ElementSnapshot> states;
+  for (const ElementInfo& info : records_.elements()) states.push_back(records_.ReadElement(*emu_, info));
   return states;
 }
 
 std::vector<MouseAreaInfo> GaugeSession::MouseAreas() const {
-  std::vector<MouseAreaInfo> areas;
-  const uint32_t list = records_.mouse_areas();
-  for (uint32_t i = 0; list && i < kMaxListEntries; ++i) {
-    const uint32_t a = list + i * RECORD_SIZE_MOUSE_AREA;
-    if (!module_.contains(a, RECORD_SIZE_MOUSE_AREA)) break;
-    uint32_t w[11];
-    emu_->Read(a, w, sizeof w);
-    areas.push_back({int32_t(w[0]), int32_t(w[1]), int32_t(w[2]), int32_t(w[3]), int32_t(w[4]),
-                     int32_t(w[5]), w[6], w[7], w[8], w[9], w[10]});
-    if (areas.back().area_type == MOUSE_AREA_END_OF_LIST) break;
-  }
-  return areas;
+  return records_.MouseAreaList(*emu_, records_.mouse_areas());
 }
 
-ElementState GaugeSession::ReadElement(const ElementInfo& info) const {
-  const Emulator& e = *emu_;
-  const uint32_t a = info.address;
-  ElementState s;
-  s.index = info.index;
-  s.parent = info.parent;
-  s.role = info.role;
-  s.address = a;
-  s.kind = info.kind;
-  s.bitmap_id = int32_t(e.ReadWord(a + at::kBitmapId));
-  s.position = {int32_t(e.ReadWord(a + at::kPosition)), int32_t(e.ReadWord(a + at::kPosition + 4))};
-  s.origin = {int32_t(e.ReadWord(a + at::kOrigin)), int32_t(e.ReadWord(a + at::kOrigin + 4))};
-  s.image_flags = e.ReadWord(a + at::kImageFlags);
-  if (const uint32_t failures = e.ReadWord(a + at::kFailures)) {
-    for (uint32_t i = 0; i < kMaxListEntries; ++i) {
-      const uint32_t f = failures + i * RECORD_SIZE_FAILURE_ENTRY;
-      const int32_t key = int32_t(e.ReadWord(f));
-      if (!key) break;
-      s.failures.push_back({key, int32_t(e.ReadWord(f + 4))});
-    }
-  }
-  if (info.kind == ELEMENT_KIND_NEEDLE) {
-    s.variable_ids = {int32_t(e.ReadWord(a + at::kNeedleVariable))};
-    s.needle_point = {int32_t(e.ReadWord(a + at::kNeedlePoint)), int32_t(e.ReadWord(a + at::kNeedlePoint + 4))};
-    s.step_limit = int32_t(e.ReadWord(a + at::kStepLimit));
-    const uint32_t table = e.ReadWord(a + at::kCalibration);
-    const uint32_t count = table ? e.ReadWord(a + at::kCalibrationCount) : 0;
-    // The module may have changed them since discovery: bounded the same way.
-    if (count && (count > kMaxListEntries || !module_.contains(table, count * RECORD_SIZE_NONLINEARITY_POINT)))
-      throw HostError(ErrorKind::kLoad, "inconsistent records: " + s.role + " calibration of " + std::to_string(count) +
-                                            " points at " + Hex(table) + " is not a table of the module");
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint32_t p = table + i * RECORD_SIZE_NONLINEARITY_POINT;
-      s.calibration.push_back({{int32_t(e.ReadWord(p)), int32_t(e.ReadWord(p + 4))}, e.ReadDouble(p + 8)});
-    }
-  } else if (info.kind == ELEMENT_KIND_STRING || info.kind == ELEMENT_KIND_SPRITE) {
-    for (uint32_t i = 0; i < 3; ++i)
-      s.variable_ids.push_back(int32_t(e.ReadWord(a + at::kVariables + i * RECORD_SIZE_MODULE_VARIABLE)));
-  }
-  if (info.kind == ELEMENT_KIND_STRING) {
-    s.text_size = {int32_t(e.ReadWord(a + at::kTextSize)), int32_t(e.ReadWord(a + at::kTextSize + 4))};
-    s.text_colour = e.ReadWord(a + at::kTextColour);
-    s.font_face = e.ReadString(a + at::kFontFace, 32);
-    s.font_weight = e.ReadWord(a + at::kFontWeight);
-    s.font_charset = e.ReadWord(a + at::kFontCharset);
-    s.text_format = e.ReadWord(a + at::kTextFormat);
-    s.char_count = e.ReadWord(a + at::kCharCount);
-  } else if (info.kind == ELEMENT_KIND_SPRITE) {
-    s.factor = e.ReadDouble(a + at::kFactor);
-    e.Read(a + at::kFactorPair, s.factor_pair, sizeof s.factor_pair);
-  }
-  return s;
+std::vector<MouseAreaInfo> GaugeSession::RegisteredMouseAreas() const {
+  return records_.MouseAreaList(*emu_, services_->registered_mouse_areas());
 }
 
 double GaugeSession::CallValue(uint32_t callback, uint32_t variable) {
-  const int32_t id = int32_t(emu_->ReadWord(variable));
-  if (id != 0) emu_->WriteDouble(variable + at::kVariableValue, Variable(id));
+  const int32_t id = int32_t(emu_->ReadWord(variable + layout::Variable::id));
+  if (id != 0) emu_->WriteDouble(variable + layout::Variable::value, Variable(id));
   if (!module_.contains(callback))
     throw HostError(ErrorKind::kLoad, "value callback " + Hex(callback) + " lies outside the module");
   return emu_->CallDouble(callback, std::span<const uint32_t>(&variable, 1));
@@ -297,7 +212,13 @@ uint32_t GaugeSession::TextBuffer(uint32_t element, uint32_t char_count) {
   return buffer.address;
 }
 
-void GaugeSession::CheckGuards(const ElementState& state) const {
+std::optional<double> GaugeSession::CallValueAt(uint32_t callback_field, uint32_t variable) {
+  const uint32_t callback = emu_->ReadWord(callback_field);
+  if (!callback) return std::nullopt;
+  return CallValue(callback, variable);
+}
+
+void GaugeSession::CheckGuards(const StringState& state) const {
   const TextBufferInfo& buffer = text_buffers_.at(state.address);
   std::vector<uint8_t> bytes(buffer.size + 2 * kGuardSize);
   emu_->Read(buffer.address - kGuardSize, bytes.data(), bytes.size());
@@ -310,81 +231,60 @@ void GaugeSession::CheckGuards(const ElementState& state) const {
   }
 }
 
-void GaugeSession::EvaluateElement(ElementState& s) {
+void GaugeSession::EvaluateElement(ElementSnapshot& element) {
+  if (auto* n = std::get_if<NeedleState>(&element)) {
+    n->result = CallValueAt(n->address + layout::Needle::value_callback, n->address + layout::Needle::variable);
+  } else if (auto* s = std::get_if<SpriteState>(&element)) {
+    s->result = CallValueAt(s->address + layout::Sprite::value_callback, s->address + layout::Sprite::variables);
+  } else if (auto* t = std::get_if<StringState>(&element)) {
+    EvaluateString(*t);
+  }
+}
+
+void GaugeSession::EvaluateString(StringState& s) {
+  using S = layout::String;
   const uint32_t a = s.address;
-  if (s.kind == ELEMENT_KIND_NEEDLE) {
-    if (const uint32_t callback = emu_->ReadWord(a + at::kNeedleCallback))
-      s.results.push_back(CallValue(callback, a + at::kNeedleVariable));
-  } else if (s.kind == ELEMENT_KIND_SPRITE) {
-    if (const uint32_t callback = emu_->ReadWord(a + at::kSpriteCallback))
-      s.results.push_back(CallValue(callback, a + at::kVariables));
-  } else if (s.kind == ELEMENT_KIND_STRING) {
-    if (s.char_count > kMaxCharCount)
-      throw HostError(ErrorKind::kLoad, s.role + " asks for " + std::to_string(s.char_count) +
-                                            " characters, more than the host's limit of " +
-                                            std::to_string(kMaxCharCount));
-    const uint32_t buffer = TextBuffer(a, s.char_count);
-    emu_->WriteWord(a + at::kText, buffer);
-    for (uint32_t i = 0; i < 3; ++i) {
-      const uint32_t callback = emu_->ReadWord(a + at::kStringCallbacks + 4 * i);
-      if (callback)
-        s.results.push_back(CallValue(callback, a + at::kVariables + i * RECORD_SIZE_MODULE_VARIABLE));
-      if (i == 0) CheckGuards(s);
-    }
-    s.text = emu_->ReadString(buffer, s.char_count + 1);
-    const uint32_t real = emu_->ReadWord(a + at::kRealFunction);
-    if (real && !s.results.empty()) {
-      if (!module_.contains(real))
-        throw HostError(ErrorKind::kLoad, s.role + ".real_function lies outside the module");
-      uint32_t words[2];
-      std::memcpy(words, &s.results[0], 8);
-      s.real_result = emu_->CallDouble(real, words);
-    }
+  if (s.char_count > kMaxCharCount)
+    throw HostError(ErrorKind::kLoad, s.role + " asks for " + std::to_string(s.char_count) +
+                                          " characters, more than the host's limit of " +
+                                          std::to_string(kMaxCharCount));
+  const uint32_t buffer = TextBuffer(a, s.char_count);
+  emu_->WriteWord(a + S::text, buffer);
+  for (uint32_t i = 0; i < s.variable_ids.size(); ++i) {
+    if (auto result = CallValueAt(a + S::value_callbacks + layout::kWord * i,
+                                  a + S::variables + i * layout::Variable::kSize))
+      s.results.push_back(*result);
+    if (i == 0) CheckGuards(s);
+  }
+  s.text = emu_->ReadString(buffer, s.char_count + 1);
+  const uint32_t real = emu_->ReadWord(a + S::real_function);
+  if (real && !s.results.empty()) {
+    if (!module_.contains(real)) throw HostError(ErrorKind::kLoad, s.role + ".real_function lies outside the module");
+    uint32_t words[2];
+    std::memcpy(words, &s.results[0], 8);
+    s.real_result = emu_->CallDouble(real, words);
   }
 }
 
 ClickResult GaugeSession::Click(int32_t x, int32_t y) {
   ClickResult click;
-  if (!registered_areas_) return click;
-  for (uint32_t i = 0; i < kMaxListEntries; ++i) {
-    const uint32_t area = registered_areas_ + i * RECORD_SIZE_MOUSE_AREA;
-    if (!module_.contains(area, RECORD_SIZE_MOUSE_AREA)) break;
-    const int32_t type = int32_t(emu_->ReadWord(area));
-    if (type == MOUSE_AREA_END_OF_LIST) break;
-    if (type != MOUSE_AREA_CHILD) continue;
-    int32_t box[4];
-    emu_->Read(area + at::kAreaBox, box, sizeof box);
-    if (x < box[0] || y < box[1] || int64_t(x) >= int64_t(box[0]) + box[2] ||
-        int64_t(y) >= int64_t(box[1]) + box[3])
-      continue;
+  const std::vector<MouseAreaInfo> areas = RegisteredMouseAreas();
+  for (size_t i = 0; i < areas.size(); ++i) {
+    const MouseAreaInfo& area = areas[i];
+    if (area.area_type != AreaType::kChild || !area.Contains(x, y)) continue;
     click.hit = true;
     click.area_index = int(i);
-    click.function = emu_->ReadWord(area + at::kAreaFunction);
+    click.function = area.function;
     if (!click.function) return click;
     if (!module_.contains(click.function))
       throw HostError(ErrorKind::kLoad, "mouse areas[" + std::to_string(i) + "].function lies outside the module");
     const size_t first = service_calls().size();
     click.result = CallWord(click.function, {uint32_t(x), uint32_t(y)});
     for (size_t c = first; c < service_calls().size(); ++c)
-      if (service_calls()[c].name == "SendEvent") click.events.push_back(service_calls()[c]);
+      if (service_calls()[c].service == Service::SendEvent) click.events.push_back(service_calls()[c]);
     return click;
   }
   return click;
-}
-
-void GaugeSession::OnServiceCall(const ServiceCall& call) {
-  // Walking a mouse-area list is charged as reading its entries would be.
-  constexpr uint32_t kAreaBlocks = RECORD_SIZE_MOUSE_AREA / 16 + 1;
-  if (call.name == "InstallMouseAreas") {
-    emu_->Charge(uint64_t(kAreaBlocks) * records_.AddMouseAreas(*emu_, call.args[0]));
-  } else if (call.name == "RegisterMouseAreas") {
-    emu_->Charge(uint64_t(kAreaBlocks) * records_.AddMouseAreas(*emu_, call.args[0]));
-    registered_areas_ = call.args[0];
-  } else if (call.name == "UnregisterMouseAreas") {
-    if (registered_areas_ == call.args[0]) registered_areas_ = 0;
-  } else if (call.name == "BindVariable") {
-    records_.AddBoundVariable(call.args[0]);
-  }
 }
 
 void GaugeSession::OnAccess(uint32_t address, uint32_t size, bool write) {
@@ -415,7 +315,7 @@ void GaugeSession::SetAudit(bool on) {
     emu_->SetAccessObserver(0, 0, nullptr);
 }
 
-void GaugeSession::ClearRecords() {
+void GaugeSession::ClearLogs() {
   services_->ClearCalls();
   audit_.clear();
 }

@@ -5,8 +5,8 @@
 //   session->SetVariable(61, 120.0);
 //   session->Install(0);
 //   session->Initialize();
-//   std::vector<gauge::ElementState> frame = session->RunFrame();
-//   frame[1].results[0];   // the needle angle
+//   std::vector<gauge::ElementSnapshot> chain = session->RunUpdateCycle();
+//   std::get<gauge::NeedleState>(chain[1]).result;   // the needle angle
 //
 // Every failure (bad file, load problem, misbehaving module code) is a
 // gauge::HostError with a one-line message and an ErrorKind.
@@ -59,57 +59,6 @@ struct BitmapResource {
   int bits_per_pixel = 0;
 };
 
-struct Point {
-  int32_t x = 0, y = 0;
-};
-
-struct FailureInfo {
-  int32_t key = 0, action = 0;
-};
-
-struct CalibrationEntry {
-  Point point;
-  double value = 0;
-};
-
-// An element of the chain after an update, for renderers and tests.
-struct ElementState {
-  int index = 0;
-  int parent = -1;  // index of the parent element, -1 for the top element
-  std::string role;
-  uint32_t address = 0;
-  int32_t kind = 0;
-  int32_t bitmap_id = 0;
-  Point position, origin;
-  uint32_t image_flags = 0;
-  std::vector<int32_t> variable_ids;  // needle: one; string and sprite: three
-  std::vector<FailureInfo> failures;  // before the ending entry
-  // Results of the value callbacks called this update, in slot order
-  // (needle, sprite: one; string: one per non-null callback).
-  std::vector<double> results;
-  // Needle.
-  Point needle_point;
-  int32_t step_limit = 0;
-  std::vector<CalibrationEntry> calibration;
-  // String.
-  std::string text;  // read back from the host's buffer
-  std::string font_face;
-  uint32_t font_weight = 0, font_charset = 0, text_colour = 0, text_format = 0, char_count = 0;
-  Point text_size;  // x = width, y = height
-  std::optional<double> real_result;  // real_function(results[0]), when present
-  // Sprite.
-  double factor = 0;
-  float factor_pair[2] = {0, 0};
-};
-
-// One entry of a mouse-area list.
-struct MouseAreaInfo {
-  int32_t area_type = 0;  // 1 parent, 2 child, 3 end of parent, 0 end of list
-  int32_t x = 0, y = 0, width = 0, height = 0;
-  int32_t cursor = 0;
-  uint32_t help_code = 0, area_flags = 0, event_code = 0, function = 0, extra = 0;
-};
-
 struct ClickResult {
   bool hit = false;
   int area_index = -1;  // index in the mouse-area list
@@ -129,7 +78,6 @@ class GaugeSession {
   const LoadedModule& module() const { return module_; }
   uint32_t base() const { return module_.base; }
   uint32_t preferred_base() const { return pe_.image_base(); }
-  std::optional<uint32_t> FindExport(const std::string& name) const;
   uint32_t linkage() const { return linkage_; }
   uint32_t import_table() const { return import_table_; }
   uint32_t gauge_header() const { return records_.gauge_header(); }
@@ -171,16 +119,20 @@ class GaugeSession {
   void Generate(uint32_t host_value = 0);
   void Draw();
   void Kill();
-  // One frame: GaugeUpdate, every element's value callbacks (after writing the
-  // current variable values into their records), GaugeGenerate, GaugeDraw.
-  std::vector<ElementState> RunFrame(uint32_t generate_value = 0);
+  // One update cycle: GaugeUpdate, every element's value callbacks (after
+  // writing the current variable values into their records), GaugeGenerate,
+  // GaugeDraw.
+  std::vector<ElementSnapshot> RunUpdateCycle(uint32_t generate_value = 0);
   // The value callbacks alone, element by element, and the chain's state.
-  std::vector<ElementState> EvaluateElements();
+  std::vector<ElementSnapshot> EvaluateElements();
   // The chain as its records stand, without calling anything.
-  std::vector<ElementState> ElementStates() const;
+  std::vector<ElementSnapshot> ElementStates() const;
   // The mouse-area list the module installed (empty before GaugeInstall),
   // up to and including its end-of-list entry.
   std::vector<MouseAreaInfo> MouseAreas() const;
+  // The list registered now (empty before GaugeInstall and after GaugeKill):
+  // the one clicks go to.
+  std::vector<MouseAreaInfo> RegisteredMouseAreas() const;
 
   // A click on face pixel (x, y): the registered list's child area holding
   // it gets its mouse function called with (x, y).
@@ -189,7 +141,7 @@ class GaugeSession {
   // Memory audit.
   void SetAudit(bool on);
   const std::vector<AuditEntry>& audit() const { return audit_; }
-  void ClearRecords();  // forgets recorded service calls and audit entries
+  void ClearLogs();  // forgets recorded service calls and audit entries
   // The record and field at an address of the module image.
   std::optional<NamedAddress> NameAddress(uint32_t address) const { return records_.Name(address); }
 
@@ -199,12 +151,12 @@ class GaugeSession {
   uint32_t HeaderRoutine(uint32_t offset) const;
   void CallRoutine(uint32_t offset, std::initializer_list<uint32_t> args);
   void OnAccess(uint32_t address, uint32_t size, bool write);
-  void OnServiceCall(const ServiceCall& call);
-  ElementState ReadElement(const ElementInfo& info) const;
-  void EvaluateElement(ElementState& state);
+  void EvaluateElement(ElementSnapshot& element);
+  void EvaluateString(StringState& s);
+  std::optional<double> CallValueAt(uint32_t callback_field, uint32_t variable);
   double CallValue(uint32_t callback, uint32_t variable);
   uint32_t TextBuffer(uint32_t element, uint32_t char_count);
-  void CheckGuards(const ElementState& state) const;
+  void CheckGuards(const StringState& state) const;
 
   PeImage pe_;
   std::unique_ptr<Emulator> emu_;
@@ -216,7 +168,6 @@ class GaugeSession {
   Sequence sequence_;
   std::vector<AuditEntry> audit_;
   uint32_t linkage_ = 0, import_table_ = 0;
-  uint32_t registered_areas_ = 0;  // the mouse-area list between register and unregister
   struct TextBufferInfo {
     uint32_t address = 0;
     uint32_t size = 0;

@@ -1,8 +1,7 @@
 #include "records.h"
 
-#include <set>
-
-#include "record_layout.h"
+#include <algorithm>
+#include <cstring>
 
 namespace gauge {
 namespace {
@@ -121,24 +120,63 @@ const std::vector<FieldLayout>& RecordFields(RecordType type) {
   return kPointerFields;
 }
 
-std::optional<RecordType> ElementRecordType(int32_t kind) {
+std::optional<RecordType> ElementRecordType(ElementKind kind) {
   switch (kind) {
-    case ELEMENT_KIND_STATIC_IMAGE: return RecordType::kStaticImageElement;
-    case ELEMENT_KIND_NEEDLE: return RecordType::kNeedleElement;
-    case ELEMENT_KIND_STRING: return RecordType::kStringElement;
-    case ELEMENT_KIND_SPRITE: return RecordType::kSpriteElement;
+    case ElementKind::kStaticImage: return RecordType::kStaticImageElement;
+    case ElementKind::kNeedle: return RecordType::kNeedleElement;
+    case ElementKind::kString: return RecordType::kStringElement;
+    case ElementKind::kSprite: return RecordType::kSpriteElement;
   }
   return std::nullopt;
 }
 
-const char* ElementKindName(int32_t kind) {
+const char* ElementKindName(ElementKind kind) {
   switch (kind) {
-    case ELEMENT_KIND_STATIC_IMAGE: return "static image";
-    case ELEMENT_KIND_NEEDLE: return "needle";
-    case ELEMENT_KIND_STRING: return "string";
-    case ELEMENT_KIND_SPRITE: return "sprite";
+    case ElementKind::kStaticImage: return "static image";
+    case ElementKind::kNeedle: return "needle";
+    case ElementKind::kString: return "string";
+    case ElementKind::kSprite: return "sprite";
   }
   return "unknown";
+}
+
+const char* AreaTypeName(AreaType type) {
+  switch (type) {
+    case AreaType::kEndOfList: return "end of list";
+    case AreaType::kParent: return "parent";
+    case AreaType::kChild: return "child";
+    case AreaType::kEndOfParent: return "end of parent";
+  }
+  return "unknown";
+}
+
+const ElementCommon& Common(const ElementSnapshot& element) {
+  return std::visit([](const auto& e) -> const ElementCommon& { return e; }, element);
+}
+
+ElementKind KindOf(const ElementSnapshot& element) {
+  constexpr ElementKind kinds[] = {ElementKind::kStaticImage, ElementKind::kNeedle, ElementKind::kString,
+                                   ElementKind::kSprite};
+  return kinds[element.index()];
+}
+
+std::vector<double> Results(const ElementSnapshot& element) {
+  if (const auto* s = std::get_if<StringState>(&element)) return s->results;
+  std::optional<double> result;
+  if (const auto* n = std::get_if<NeedleState>(&element)) result = n->result;
+  if (const auto* s = std::get_if<SpriteState>(&element)) result = s->result;
+  return result ? std::vector<double>{*result} : std::vector<double>{};
+}
+
+std::vector<int32_t> VariableIds(const ElementSnapshot& element) {
+  if (const auto* n = std::get_if<NeedleState>(&element)) return {n->variable_id};
+  if (const auto* s = std::get_if<StringState>(&element)) return {s->variable_ids.begin(), s->variable_ids.end()};
+  if (const auto* s = std::get_if<SpriteState>(&element)) return {s->variable_ids.begin(), s->variable_ids.end()};
+  return {};
+}
+
+bool MouseAreaInfo::Contains(int32_t px, int32_t py) const {
+  return px >= x && py >= y && int64_t(px) < int64_t(x) + width && int64_t(py) < int64_t(y) + height;
 }
 
 std::string FieldName(RecordType type, uint32_t offset) { return NameIn(RecordFields(type), offset); }
@@ -168,12 +206,13 @@ void RecordMap::Discover(const Emulator& emulator, uint32_t linkage, uint32_t im
   module_end_ = module_end;
   Add(linkage, RecordType::kModuleLinkage, 1, "Linkage");
   Add(import_table, RecordType::kServiceImport, 1, "ImportTable");
-  gauge_header_ = Pointer(emulator, linkage + 24, "Linkage.gauges[0]");
+  gauge_header_ = Pointer(emulator, linkage + layout::Linkage::gauges, "Linkage.gauges[0]");
   if (!gauge_header_) throw HostError(ErrorKind::kLoad, "inconsistent records: Linkage lists no gauge");
   Add(gauge_header_, RecordType::kGaugeHeader, 1, "gauge header");
-  if (const uint32_t name = Pointer(emulator, gauge_header_ + 4, "gauge header.name"))
+  if (const uint32_t name = Pointer(emulator, gauge_header_ + layout::GaugeHeader::name, "gauge header.name"))
     Add(name, RecordType::kText, uint32_t(emulator.ReadString(name, 256).size() + 1), "gauge name");
-  const uint32_t top_ref = Pointer(emulator, gauge_header_ + 8, "gauge header.top_element_ref");
+  const uint32_t top_ref = Pointer(emulator, gauge_header_ + layout::GaugeHeader::top_element_ref,
+                                 "gauge header.top_element_ref");
   if (!top_ref) throw HostError(ErrorKind::kLoad, "inconsistent records: no top element");
   Add(top_ref, RecordType::kPointer, 1, "top_element");
   const uint32_t top = Pointer(emulator, top_ref, "top_element");
@@ -190,38 +229,38 @@ void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int pare
   info.index = int(elements_.size());
   info.address = address;
   info.parent = parent;
-  info.kind = int32_t(emulator.ReadWord(address));
+  info.kind = ElementKind(emulator.ReadWord(address + layout::ElementHead::kind));
   info.role = info.index == 0 ? "top element"
                               : "element[" + std::to_string(info.index) + "] (" +
                                     ElementKindName(info.kind) + ")";
   const auto type = ElementRecordType(info.kind);
   if (!type)
     throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " has unknown kind " +
-                                          std::to_string(info.kind));
+                                          std::to_string(int32_t(info.kind)));
   if (address + RecordSize(*type) > module_end_)
     throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " runs past the module");
   elements_.push_back(info);
   Add(address, *type, 1, info.role);
 
-  if (const uint32_t failures = Pointer(emulator, address + 44, info.role + ".failures")) {
+  if (const uint32_t failures = Pointer(emulator, address + layout::ElementHead::failures, info.role + ".failures")) {
     uint32_t n = 0;
-    while (n < kMaxListEntries && emulator.ReadWord(failures + n * RECORD_SIZE_FAILURE_ENTRY)) ++n;
+    while (n < kMaxListEntries && emulator.ReadWord(failures + n * layout::FailureEntry::kSize + layout::FailureEntry::key)) ++n;
     Add(failures, RecordType::kFailureEntry, n + 1, "failures of " + info.role);
   }
-  if (info.kind == ELEMENT_KIND_NEEDLE) {
-    const uint32_t table = Pointer(emulator, address + 112, info.role + ".calibration");
-    const uint32_t count = emulator.ReadWord(address + 116);
+  if (info.kind == ElementKind::kNeedle) {
+    const uint32_t table = Pointer(emulator, address + layout::Needle::calibration, info.role + ".calibration");
+    const uint32_t count = emulator.ReadWord(address + layout::Needle::calibration_count);
     if (table && count) {
       if (count > kMaxListEntries)
         throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " calibration count");
       Add(table, RecordType::kNonlinearityPoint, count, "calibration of " + info.role);
     }
   }
-  if (const uint32_t children = Pointer(emulator, address + 40, info.role + ".children")) {
+  if (const uint32_t children = Pointer(emulator, address + layout::ElementHead::children, info.role + ".children")) {
     std::vector<uint32_t> list;
     for (uint32_t i = 0;; ++i) {
       if (i >= kMaxListEntries) throw HostError(ErrorKind::kLoad, "inconsistent records: unterminated children");
-      const uint32_t child = Pointer(emulator, children + 4 * i, info.role + ".children");
+      const uint32_t child = Pointer(emulator, children + layout::kWord * i, info.role + ".children");
       if (!child) break;
       list.push_back(child);
     }
@@ -232,13 +271,142 @@ void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int pare
 
 uint32_t RecordMap::AddMouseAreas(const Emulator& emulator, uint32_t address) {
   if (address < module_begin_ || address >= module_end_) return 0;
-  uint32_t n = 0;
-  while (n < kMaxListEntries && address + (n + 1) * RECORD_SIZE_MOUSE_AREA <= module_end_ &&
-         emulator.ReadWord(address + n * RECORD_SIZE_MOUSE_AREA) != MOUSE_AREA_END_OF_LIST)
-    ++n;
   mouse_areas_ = address;
-  Add(address, RecordType::kMouseArea, n + 1, "mouse areas");
-  return n + 1;
+  const uint32_t entries = uint32_t(std::max<size_t>(MouseAreaList(emulator, address).size(), 1));
+  Add(address, RecordType::kMouseArea, entries, "mouse areas");
+  return entries;
+}
+
+std::vector<MouseAreaInfo> RecordMap::MouseAreaList(const Emulator& emulator, uint32_t address) const {
+  using A = layout::MouseArea;
+  std::vector<MouseAreaInfo> areas;
+  for (uint32_t i = 0; address && i < kMaxListEntries; ++i) {
+    const uint32_t a = address + i * A::kSize;
+    if (a < module_begin_ || a > module_end_ || module_end_ - a < A::kSize) break;
+    auto word = [&](uint32_t offset) { return emulator.ReadWord(a + offset); };
+    MouseAreaInfo area;
+    area.area_type = AreaType(word(A::area_type));
+    area.x = int32_t(word(A::box + layout::Box::x));
+    area.y = int32_t(word(A::box + layout::Box::y));
+    area.width = int32_t(word(A::box + layout::Box::width));
+    area.height = int32_t(word(A::box + layout::Box::height));
+    area.cursor = int32_t(word(A::cursor));
+    area.help_code = word(A::help_code);
+    area.area_flags = word(A::area_flags);
+    area.event_code = word(A::event_code);
+    area.function = word(A::function);
+    area.extra = word(A::extra);
+    areas.push_back(area);
+    if (area.area_type == AreaType::kEndOfList) break;
+  }
+  return areas;
+}
+
+namespace {
+
+Point ReadPoint(const Emulator& e, uint32_t at) {
+  return {int32_t(e.ReadWord(at + layout::Point::x)), int32_t(e.ReadWord(at + layout::Point::y))};
+}
+
+std::array<int32_t, 3> ReadVariableIds(const Emulator& e, uint32_t variables) {
+  std::array<int32_t, 3> ids{};
+  for (uint32_t i = 0; i < ids.size(); ++i)
+    ids[i] = int32_t(e.ReadWord(variables + i * layout::Variable::kSize + layout::Variable::id));
+  return ids;
+}
+
+void ReadCommon(const Emulator& e, const ElementInfo& info, ElementCommon& s) {
+  using H = layout::ElementHead;
+  const uint32_t a = info.address;
+  s.index = info.index;
+  s.parent = info.parent;
+  s.role = info.role;
+  s.address = a;
+  s.bitmap_id = int32_t(e.ReadWord(a + H::bitmap_id));
+  s.position = ReadPoint(e, a + H::position);
+  s.origin = ReadPoint(e, a + H::origin);
+  s.image_flags = e.ReadWord(a + H::image_flags);
+  if (const uint32_t failures = e.ReadWord(a + H::failures)) {
+    using F = layout::FailureEntry;
+    for (uint32_t i = 0; i < kMaxListEntries; ++i) {
+      const uint32_t f = failures + i * F::kSize;
+      const int32_t key = int32_t(e.ReadWord(f + F::key));
+      if (!key) break;
+      s.failures.push_back({key, int32_t(e.ReadWord(f + F::action))});
+    }
+  }
+}
+
+// The fields of each kind's own, after the head.
+void ReadOwn(const Emulator&, uint32_t, StaticImageState&) {}
+
+void ReadOwn(const Emulator& e, uint32_t a, NeedleState& s) {
+  using N = layout::Needle;
+  using C = layout::CalibrationPoint;
+  s.variable_id = int32_t(e.ReadWord(a + N::variable + layout::Variable::id));
+  s.needle_point = ReadPoint(e, a + N::needle_point);
+  s.step_limit = int32_t(e.ReadWord(a + N::step_limit));
+  const uint32_t table = e.ReadWord(a + N::calibration);
+  const uint32_t count = table ? e.ReadWord(a + N::calibration_count) : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t p = table + i * C::kSize;
+    s.calibration.push_back({ReadPoint(e, p + C::point), e.ReadDouble(p + C::value)});
+  }
+}
+
+void ReadOwn(const Emulator& e, uint32_t a, StringState& s) {
+  using S = layout::String;
+  s.variable_ids = ReadVariableIds(e, a + S::variables);
+  s.text_size = ReadPoint(e, a + S::text_size);
+  s.text_colour = e.ReadWord(a + S::text_colour);
+  s.font_face = e.ReadString(a + S::font_face, S::font_face_bytes);
+  s.font_weight = e.ReadWord(a + S::font_weight);
+  s.font_charset = e.ReadWord(a + S::font_charset);
+  s.text_format = e.ReadWord(a + S::text_format);
+  s.char_count = e.ReadWord(a + S::char_count);
+}
+
+void ReadOwn(const Emulator& e, uint32_t a, SpriteState& s) {
+  using S = layout::Sprite;
+  s.variable_ids = ReadVariableIds(e, a + S::variables);
+  s.factor = e.ReadDouble(a + S::factor);
+  e.Read(a + S::factor_pair, s.factor_pair.data(), S::factor_pair_bytes);
+}
+
+template <typename State>
+ElementSnapshot Read(const Emulator& e, const ElementInfo& info) {
+  State s;
+  ReadCommon(e, info, s);
+  ReadOwn(e, info.address, s);
+  return s;
+}
+
+}  // namespace
+
+// The module may have changed the table or its count since discovery:
+// bounded the same way.
+void RecordMap::CheckCalibration(const Emulator& e, const ElementInfo& info) const {
+  using N = layout::Needle;
+  const uint32_t table = e.ReadWord(info.address + N::calibration);
+  const uint32_t count = table ? e.ReadWord(info.address + N::calibration_count) : 0;
+  if (!count) return;
+  const uint64_t end = uint64_t(table) + uint64_t(count) * layout::CalibrationPoint::kSize;
+  if (count > kMaxListEntries || table < module_begin_ || end > module_end_) {
+    char at[16];
+    std::snprintf(at, sizeof at, "0x%08x", table);
+    throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " calibration of " +
+                                          std::to_string(count) + " points at " + at + " is not a table of the module");
+  }
+}
+
+ElementSnapshot RecordMap::ReadElement(const Emulator& e, const ElementInfo& info) const {
+  switch (info.kind) {
+    case ElementKind::kNeedle: CheckCalibration(e, info); return Read<NeedleState>(e, info);
+    case ElementKind::kString: return Read<StringState>(e, info);
+    case ElementKind::kSprite: return Read<SpriteState>(e, info);
+    case ElementKind::kStaticImage: break;
+  }
+  return Read<StaticImageState>(e, info);
 }
 
 void RecordMap::AddBoundVariable(uint32_t address) {

@@ -7,12 +7,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "emulator.h"
+#include "record_fields.h"
+#include "records.h"
 
 namespace gauge {
 
@@ -25,7 +26,8 @@ struct Sequence {
 
 struct ServiceCall {
   uint64_t sequence = 0;
-  int table = 0;   // 0 = the primary table, 1 = the second one
+  int table = 0;  // 0 = the primary table, 1 = the second one
+  Service service = Service::QueryElements;
   uint32_t slot = 0;
   std::string name;
   std::vector<uint32_t> args;  // argument words, first argument first
@@ -39,33 +41,40 @@ class HostServiceTables {
   static constexpr int kTableCount = 2;
   static constexpr uint32_t kSlotCount = 256;  // slots beyond the used ones all fail
 
-  HostServiceTables(Emulator& emulator, Sequence& sequence, const VariableStore& variables);
+  // `records` learns the records the module hands over (mouse areas, bound
+  // variables); `variables` are what ReadVariable delivers.
+  HostServiceTables(Emulator& emulator, Sequence& sequence, const VariableStore& variables, RecordMap& records);
 
   uint32_t table_address(int table) const { return tables_[table]; }
   const std::vector<ServiceCall>& calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
-
-  // The host record whose address InstallElements stores into the first word
-  // of the top element's host_image (one per top element).
-  uint32_t HostRecordFor(uint32_t top_element) const;
-  // Called after each recorded call, e.g. so the session can name records
-  // the module hands over (mouse areas, bound variables).
-  void SetObserver(std::function<void(const ServiceCall&)> observer) { observer_ = std::move(observer); }
+  // The mouse-area list between RegisterMouseAreas and UnregisterMouseAreas, or 0.
+  uint32_t registered_mouse_areas() const { return registered_areas_; }
 
   // The name of a slot the modules use, or empty.
   static std::string SlotName(uint32_t slot);
 
  private:
-  void OnCall(StubFrame& frame, int table, uint32_t slot, const std::string& name, int words);
-  void Effects(const ServiceCall& call);
+  struct Effect;
+  static const Effect kEffects[];
+
+  void OnCall(StubFrame& frame, int table, const ServiceSlot& slot);
+  void InstallElements(const ServiceCall& call);
+  void ReadVariable(const ServiceCall& call);
+  void AddMouseAreas(uint32_t list);
+  void InstallMouseAreas(const ServiceCall& call);
+  void RegisterMouseAreas(const ServiceCall& call);
+  void UnregisterMouseAreas(const ServiceCall& call);
+  void BindVariable(const ServiceCall& call);
 
   Emulator& emu_;
   Sequence& sequence_;
   const VariableStore& variables_;
+  RecordMap& records_;
   uint32_t tables_[kTableCount] = {};
   std::vector<ServiceCall> calls_;
   std::map<uint32_t, uint32_t> host_records_;  // top element -> host record
-  std::function<void(const ServiceCall&)> observer_;
+  uint32_t registered_areas_ = 0;
 };
 
 }  // namespace gauge

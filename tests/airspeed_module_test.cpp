@@ -81,7 +81,7 @@ const AngleCase kAngleCases[] = {
 // here (and as the reference point), the record's value untouched, nothing
 // read but that value among the records, nothing written, no service.
 TEST_F(AirspeedModule, NeedleAngleIsExactAndPureUnderEveryControlWord) {
-  const uint32_t value = variable + 12;
+  const uint32_t value = variable + layout::Variable::value;
   for (const AngleCase& c : kAngleCases) {
     for (uint16_t cw : kControlWords) {
       SCOPED_TRACE(std::string(c.name) + ", " + ControlWordName(cw));
@@ -142,10 +142,11 @@ TEST_F(AirspeedModule, FrameDeliversTheAngleAndModuleWritesNoRecord) {
   for (double airspeed : {-5.0, 60.0, 180.0, 410.0, 1000.0}) {
     SCOPED_TRACE(airspeed);
     session->SetVariable(61, airspeed);
-    const std::vector<ElementState> frame = session->RunFrame();
+    const std::vector<ElementSnapshot> frame = session->RunUpdateCycle();
     ASSERT_EQ(frame.size(), 2u);
-    ASSERT_EQ(frame[1].results.size(), 1u);
-    EXPECT_EQ(Bits(frame[1].results[0]), Bits(ScaleAngle(airspeed)));
+    const std::optional<double> angle = std::get<NeedleState>(frame[1]).result;
+    ASSERT_TRUE(angle);
+    EXPECT_EQ(Bits(*angle), Bits(ScaleAngle(airspeed)));
   }
   session->Kill();
   for (const AuditEntry& a : session->audit())
@@ -159,7 +160,7 @@ TEST_F(AirspeedModule, HeaderAndLifecycle) {
 
 // Both elements name the one list (6, 1), (3, 1).
 TEST_F(AirspeedModule, ElementRecordsAndTheirSharedFailureList) {
-  const uint32_t failures = Word(*session, chain.face + 44);
+  const uint32_t failures = Word(*session, chain.face + layout::ElementHead::failures);
   ExpectFaceRecord(*session, chain, 200, failures, 0x1);
   ExpectNeedleRecord(*session, chain,
                      {.bitmap_id = 300, .position = {138, 138}, .origin = {54, 9}, .failures = failures,

@@ -63,7 +63,7 @@ const ClampCase kClampCases[] = {
 // in the record; a write into the needle's value exactly when it changes,
 // covering all eight bytes, and no other write; no service call.
 TEST_F(ClimbModule, NeedleValueClampsAndWritesBackUnderEveryControlWord) {
-  const uint32_t value = variable + 12;
+  const uint32_t value = variable + layout::Variable::value;
   for (const ClampCase& c : kClampCases) {
     for (uint16_t cw : kControlWords) {
       SCOPED_TRACE(std::string(c.name) + ", " + ControlWordName(cw));
@@ -98,11 +98,12 @@ TEST_F(ClimbModule, FrameDeliversTheClampedValue) {
   for (double speed : {6000.0, 0.0, -9000.0, 1950.0}) {
     SCOPED_TRACE(speed);
     session->SetVariable(65, speed);
-    const std::vector<ElementState> frame = session->RunFrame();
+    const std::vector<ElementSnapshot> frame = session->RunUpdateCycle();
     ASSERT_EQ(frame.size(), 2u);
-    ASSERT_EQ(frame[1].results.size(), 1u);
-    EXPECT_EQ(Bits(frame[1].results[0]), Bits(Clamped(speed)));
-    EXPECT_EQ(Bits(session->emulator().ReadDouble(variable + 12)), Bits(Clamped(speed)));
+    const std::optional<double> value = std::get<NeedleState>(frame[1]).result;
+    ASSERT_TRUE(value);
+    EXPECT_EQ(Bits(*value), Bits(Clamped(speed)));
+    EXPECT_EQ(Bits(session->emulator().ReadDouble(variable + layout::Variable::value)), Bits(Clamped(speed)));
   }
 }
 
@@ -114,8 +115,8 @@ TEST_F(ClimbModule, HeaderAndLifecycle) {
 // The face without a failure list, the needle with (19, 1), (3, 2) and
 // the nine-entry table.
 TEST_F(ClimbModule, ElementRecordsAndTheNeedlesFailureList) {
-  const uint32_t failures = Word(*session, chain.needle + 44);
-  const uint32_t table = Word(*session, chain.needle + 112);
+  const uint32_t failures = Word(*session, chain.needle + layout::ElementHead::failures);
+  const uint32_t table = Word(*session, chain.needle + layout::Needle::calibration);
   ExpectFaceRecord(*session, chain, 4096, 0, 0x11);
   EXPECT_NE(table, 0u);
   ExpectNeedleRecord(*session, chain,
@@ -130,8 +131,9 @@ TEST_F(ClimbModule, ElementRecordsAndTheNeedlesFailureList) {
 // pixels out; the needle function keeps its result between the ends.
 TEST_F(ClimbModule, CalibrationTable) {
   GaugeSession& s = *session;
-  const uint32_t table = Word(s, chain.needle + 112);
-  ExpectWritable(s, table, 9 * 24, "ClimbCalibration");
+  const uint32_t table = Word(s, chain.needle + layout::Needle::calibration);
+  using C = layout::CalibrationPoint;
+  ExpectWritable(s, table, 9 * C::kSize, "ClimbCalibration");
   const struct {
     int32_t x, y;
     double value, direction;
@@ -142,10 +144,12 @@ TEST_F(ClimbModule, CalibrationTable) {
   };
   for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE("entry " + std::to_string(i + 1));
-    const uint32_t entry = table + 24 * uint32_t(i);
+    const uint32_t entry = table + C::kSize * uint32_t(i);
     const auto& p = points[i];
-    ExpectFields(s, entry, {{"point.x", 0, 4, uint32_t(p.x)}, {"point.y", 4, 4, uint32_t(p.y)}, {"host_value", 16, 8, 0}});
-    EXPECT_EQ(Bits(s.emulator().ReadDouble(entry + 8)), Bits(p.value));
+    ExpectFields(s, entry, {{"point.x", C::point + layout::Point::x, 4, uint32_t(p.x)},
+                            {"point.y", C::point + layout::Point::y, 4, uint32_t(p.y)},
+                            {"host_value", C::host_value, C::host_value_bytes, 0}});
+    EXPECT_EQ(Bits(s.emulator().ReadDouble(entry + C::value)), Bits(p.value));
     const double dx = p.x - 150.0, dy = p.y - 150.0;
     double direction = std::atan2(dy, dx) * 180 / std::numbers::pi;
     if (direction < 0) direction += 360;
@@ -153,7 +157,8 @@ TEST_F(ClimbModule, CalibrationTable) {
     EXPECT_GE(std::hypot(dx, dy), 117.0);
     EXPECT_LE(std::hypot(dx, dy), 123.0);
   }
-  const double first = s.emulator().ReadDouble(table + 8), last = s.emulator().ReadDouble(table + 8 * 24 + 8);
+  const double first = s.emulator().ReadDouble(table + C::value);
+  const double last = s.emulator().ReadDouble(table + 8 * C::kSize + C::value);
   EXPECT_EQ(Bits(CallValueFunction(*session, callback, variable, -kInf, 0x027F).result), Bits(first));
   EXPECT_EQ(Bits(CallValueFunction(*session, callback, variable, kInf, 0x027F).result), Bits(last));
 }

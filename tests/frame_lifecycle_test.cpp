@@ -97,7 +97,7 @@ class Lifecycle : public ::testing::TestWithParam<ModuleCase> {
     g.top = s->top_element();
     g.header = s->gauge_header();
     g.list = calls.at(1).args.at(0);
-    g.host_record = s->emulator().ReadWord(g.top + 60);
+    g.host_record = s->emulator().ReadWord(g.top + gauge::layout::StaticImage::host_image);
     return s;
   }
 };
@@ -125,7 +125,7 @@ TEST_P(Lifecycle, EachRoutineMakesExactlyItsCallsEveryTime) {
   for (const RoutineCase& routine : kRoutines) {
     const std::vector<ExpectedCall> expected = routine.expected(g);
     for (int round = 0; round < 3; ++round) {
-      s->ClearRecords();
+      s->ClearLogs();
       routine.call(*s);
       const auto& calls = s->service_calls();
       ASSERT_EQ(calls.size(), expected.size()) << routine.name << " round " << round;
@@ -211,7 +211,7 @@ TEST_P(Lifecycle, ASwappedTableReceivesTheNextCall) {
   };
   for (const Step& step : steps) {
     s->UseServiceTable(step.table);
-    s->ClearRecords();
+    s->ClearLogs();
     step.call();
     ASSERT_FALSE(s->service_calls().empty());
     for (const ServiceCall& call : s->service_calls()) EXPECT_EQ(call.table, step.table) << call.name;
@@ -232,13 +232,17 @@ TEST_P(Lifecycle, WorksAtThePreferredBaseAndAtOthers) {
       EXPECT_NE(s->base(), preferred) << "the default base must exercise relocations";
     }
     // Every pointer in the exported records points into the loaded image.
-    for (uint32_t offset : {4u, 8u, 24u}) EXPECT_TRUE(s->module().contains(s->emulator().ReadWord(s->linkage() + offset)));
+    using L = gauge::layout::Linkage;
+    for (uint32_t offset : {L::on_load, L::on_unload, L::gauges})
+      EXPECT_TRUE(s->module().contains(s->emulator().ReadWord(s->linkage() + offset)));
     for (int32_t id : {7, 9, 61}) s->SetVariable(id, 100.0);
     s->Install(0);
     s->Initialize();
     std::vector<double> frame_results;
-    for (const gauge::ElementState& e : s->RunFrame())
-      frame_results.insert(frame_results.end(), e.results.begin(), e.results.end());
+    for (const gauge::ElementSnapshot& e : s->RunUpdateCycle()) {
+      const std::vector<double> element_results = Results(e);
+      frame_results.insert(frame_results.end(), element_results.begin(), element_results.end());
+    }
     s->Kill();
     // install 3, initialize 1 + binds, frame 3 + one ReadVariable per bound variable, kill 2
     EXPECT_EQ(s->service_calls().size(), 9u + GetParam().bound_ids.size() * 2);
@@ -253,7 +257,8 @@ TEST_P(Lifecycle, WorksAtThePreferredBaseAndAtOthers) {
 TEST(ValueFunctions, AirspeedIgnoresTheX87ControlWord) {
   auto s = GaugeSession::Load(DistModule("Ostrel_Airspeed"));
   const uint32_t needle = s->records().elements().at(1).address;
-  const uint32_t callback = s->emulator().ReadWord(needle + 88);
+  using N = gauge::layout::Needle;
+  const uint32_t callback = s->emulator().ReadWord(needle + N::value_callback);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const struct {
     double input, expected;
@@ -263,8 +268,8 @@ TEST(ValueFunctions, AirspeedIgnoresTheX87ControlWord) {
     std::vector<uint64_t> bits;
     for (uint16_t control : {0x027F, 0x037F, 0x007F}) {
       s->emulator().SetFpuControlWord(control);
-      s->emulator().WriteDouble(needle + 60 + 12, c.input);
-      const double r = s->CallDouble(callback, {needle + 60});
+      s->emulator().WriteDouble(needle + N::variable + gauge::layout::Variable::value, c.input);
+      const double r = s->CallDouble(callback, {needle + N::variable});
       EXPECT_EQ(s->emulator().fpu_control_word(), control) << "the function changed the control word";
       uint64_t b;
       std::memcpy(&b, &r, 8);
@@ -287,7 +292,7 @@ TEST(ValueFunctions, AirspeedReadsOnlyItsVariableAndWritesNothing) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double input : {-5.0, 1000.0, nan}) {
     s->SetVariable(61, input);
-    s->ClearRecords();
+    s->ClearLogs();
     const auto chain = s->EvaluateElements();
     std::vector<std::string> touched;
     for (const gauge::AuditEntry& a : s->audit()) {
@@ -296,7 +301,8 @@ TEST(ValueFunctions, AirspeedReadsOnlyItsVariableAndWritesNothing) {
     }
     EXPECT_EQ(touched, std::vector<std::string>{"element[1] (needle).variable.value"});
     EXPECT_TRUE(s->service_calls().empty());
-    const double kept = s->emulator().ReadDouble(chain[1].address + 60 + 12);
+    const double kept = s->emulator().ReadDouble(Common(chain[1]).address + gauge::layout::Needle::variable +
+                                                 gauge::layout::Variable::value);
     EXPECT_EQ(std::memcmp(&kept, &input, 8), 0) << "the record keeps the host's value " << input;
   }
 }

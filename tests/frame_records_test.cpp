@@ -92,27 +92,27 @@ TEST_P(FrameRecords, ImportTableAndLinkageWordsInTheLoadedImage) {
   options.store_service_table = false;
   auto s = GaugeSession::Load(path(), options);
   const gauge::Emulator& e = s->emulator();
-  for (uint32_t i = 0; i < 4; ++i)
-    EXPECT_EQ(e.ReadWord(s->import_table() + 4 * i), i == 0 ? 0x0Fu : 0u) << "ImportTable word " << i;
+  using gauge::layout::kWord;
+  using L = gauge::layout::Linkage;
+  for (uint32_t at = 0; at < gauge::layout::ServiceImport::kSize; at += kWord)
+    EXPECT_EQ(e.ReadWord(s->import_table() + at), at == 0 ? 0x0Fu : 0u) << "ImportTable word at " << at;
 
-  uint32_t linkage[8];
-  e.Read(s->linkage(), linkage, sizeof linkage);
-  EXPECT_EQ(linkage[0], 0x13u);
-  for (int routine : {1, 2}) {
-    const gauge::PeSection* section = s->pe().SectionAt(linkage[routine] - s->base());
-    ASSERT_NE(section, nullptr) << "Linkage word " << routine;
-    EXPECT_TRUE(section->executable()) << "Linkage word " << routine;
+  auto linkage = [&](uint32_t offset) { return e.ReadWord(s->linkage() + offset); };
+  EXPECT_EQ(linkage(L::linkage_id), 0x13u);
+  for (uint32_t routine : {L::on_load, L::on_unload}) {
+    const gauge::PeSection* section = s->pe().SectionAt(linkage(routine) - s->base());
+    ASSERT_NE(section, nullptr) << "Linkage word at " << routine;
+    EXPECT_TRUE(section->executable()) << "Linkage word at " << routine;
   }
-  EXPECT_NE(linkage[1], linkage[2]);
-  EXPECT_EQ(linkage[3], 0u);
-  EXPECT_EQ(linkage[4], 0u);
-  EXPECT_EQ(linkage[5], 0u);
-  EXPECT_EQ(linkage[6], s->gauge_header());
-  EXPECT_EQ(e.ReadWord(linkage[6]), 610u);  // a gauge header
-  EXPECT_EQ(linkage[7], 0u);
+  EXPECT_NE(linkage(L::on_load), linkage(L::on_unload));
+  for (uint32_t at = L::reserved; at < L::reserved + L::reserved_bytes; at += kWord)
+    EXPECT_EQ(linkage(at), 0u) << "Linkage word at " << at;
+  EXPECT_EQ(linkage(L::gauges), s->gauge_header());
+  EXPECT_EQ(e.ReadWord(linkage(L::gauges) + gauge::layout::GaugeHeader::version), 610u);  // a gauge header
+  EXPECT_EQ(linkage(L::gauges + kWord), 0u);
 
   s->UseServiceTable(0);
-  EXPECT_EQ(e.ReadWord(s->import_table() + 4), s->service_table(0));
+  EXPECT_EQ(e.ReadWord(s->import_table() + gauge::layout::ServiceImport::services), s->service_table(0));
 }
 
 TEST_P(FrameRecords, NoModuleCodeWritesLinkageOrImportTable) {
@@ -121,7 +121,7 @@ TEST_P(FrameRecords, NoModuleCodeWritesLinkageOrImportTable) {
   auto s = GaugeSession::Load(path(), options);
   s->Install(0);
   s->Initialize();
-  s->RunFrame();
+  s->RunUpdateCycle();
   s->Kill();
   for (const gauge::AuditEntry& a : s->audit()) {
     if (a.record != "Linkage" && a.record != "ImportTable") continue;
@@ -158,8 +158,8 @@ TEST_P(FrameRecords, LoadAndUnloadFunctionsDoNothingInAnyOrder) {
   LoadOptions options;
   options.audit = true;
   auto s = GaugeSession::Load(path(), options);
-  const uint32_t on_load = s->emulator().ReadWord(s->linkage() + 4);
-  const uint32_t on_unload = s->emulator().ReadWord(s->linkage() + 8);
+  const uint32_t on_load = s->emulator().ReadWord(s->linkage() + gauge::layout::Linkage::on_load);
+  const uint32_t on_unload = s->emulator().ReadWord(s->linkage() + gauge::layout::Linkage::on_unload);
   for (uint32_t routine : {on_unload, on_load, on_load, on_unload, on_unload, on_load}) s->CallWord(routine, {});
   EXPECT_TRUE(s->service_calls().empty());
   for (const gauge::AuditEntry& a : s->audit()) EXPECT_FALSE(a.write) << a.record << "." << a.field;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "gauge_session.h"
-#include "record_layout.h"
 
 namespace gauge::test {
 
@@ -23,8 +22,7 @@ struct ValueSlot {
 
 // Every non-null value callback of the chain, in the order the host calls them.
 inline std::vector<ValueSlot> ValueSlots(const GaugeSession& session) {
-  constexpr uint32_t kNeedleCallback = 88, kNeedleVariable = 60;
-  constexpr uint32_t kCallbacks = 0xA8, kVariables = 0x3C;
+  using layout::Needle, layout::String, layout::Sprite, layout::Variable;
   const Emulator& e = session.emulator();
   std::vector<ValueSlot> slots;
   for (const ElementInfo& info : session.records().elements()) {
@@ -32,10 +30,10 @@ inline std::vector<ValueSlot> ValueSlots(const GaugeSession& session) {
       if (const uint32_t callback = e.ReadWord(info.address + callback_at))
         slots.push_back({info.role, info.index, callback, info.address + variable_at});
     };
-    if (info.kind == ELEMENT_KIND_NEEDLE) add(kNeedleCallback, kNeedleVariable);
-    if (info.kind == ELEMENT_KIND_SPRITE) add(kCallbacks, kVariables);
-    if (info.kind == ELEMENT_KIND_STRING)
-      for (uint32_t i = 0; i < 3; ++i) add(kCallbacks + 4 * i, kVariables + i * RECORD_SIZE_MODULE_VARIABLE);
+    if (info.kind == ElementKind::kNeedle) add(Needle::value_callback, Needle::variable);
+    if (info.kind == ElementKind::kSprite) add(Sprite::value_callback, Sprite::variables);
+    if (info.kind == ElementKind::kString)
+      for (uint32_t i = 0; i < 3; ++i) add(String::value_callbacks + layout::kWord * i, String::variables + i * Variable::kSize);
   }
   return slots;
 }
@@ -43,18 +41,15 @@ inline std::vector<ValueSlot> ValueSlots(const GaugeSession& session) {
 // The string element's address, or 0.
 inline uint32_t StringElement(const GaugeSession& session) {
   for (const ElementInfo& info : session.records().elements())
-    if (info.kind == ELEMENT_KIND_STRING) return info.address;
+    if (info.kind == ElementKind::kString) return info.address;
   return 0;
 }
-
-constexpr uint32_t kStringVariables = 0x3C, kStringText = 0xB8, kStringRealFunction = 0xB4, kStringCharCount = 0x124;
-constexpr uint32_t kVariableValue = 12;
 
 // The mouse functions of the child areas, in list order (after GaugeInstall).
 inline std::vector<uint32_t> MouseFunctions(const GaugeSession& session) {
   std::vector<uint32_t> functions;
   for (const MouseAreaInfo& area : session.MouseAreas())
-    if (area.area_type == MOUSE_AREA_CHILD && area.function) functions.push_back(area.function);
+    if (area.area_type == AreaType::kChild && area.function) functions.push_back(area.function);
   return functions;
 }
 

@@ -193,13 +193,14 @@ TEST(RunBudget, EachRecordedServiceCallIsCharged) {
   Emulator e;
   gauge::Sequence sequence;
   gauge::VariableStore variables;
-  gauge::HostServiceTables services(e, sequence, variables);
+  gauge::RecordMap records;
+  gauge::HostServiceTables services(e, sequence, variables, records);
   const uint32_t variable = e.Allocate(32);
   // loop: push variable; call [table + 4 * ReadVariable]; jmp loop
   std::vector<uint8_t> code = {0x68};
   Put32(code, variable);
   Emit(code, {0xFF, 0x15});
-  Put32(code, services.table_address(0) + 4 * 40);
+  Put32(code, services.table_address(0) + gauge::layout::kWord * uint32_t(gauge::Service::ReadVariable));
   Emit(code, {0xEB, 0xF3});
   constexpr uint64_t kLimit = 100000;
   e.SetInstructionLimit(kLimit);

@@ -11,8 +11,13 @@
 
 namespace {
 
-using gauge::ElementState;
+using gauge::ElementKind;
+using gauge::ElementSnapshot;
 using gauge::GaugeSession;
+using gauge::NeedleState;
+using gauge::SpriteState;
+using gauge::StringState;
+namespace layout = gauge::layout;
 using gauge::HostError;
 using gauge::LoadOptions;
 using namespace host_test;
@@ -26,28 +31,32 @@ std::unique_ptr<GaugeSession> Fixture(const LoadOptions& options = {}) {
 
 TEST(Driver, ReportsTheChainAsTheRecordsHoldIt) {
   auto s = Fixture();
-  const std::vector<ElementState> chain = s->ElementStates();
+  const std::vector<ElementSnapshot> chain = s->ElementStates();
   ASSERT_EQ(chain.size(), 4u);
-  const int32_t kinds[] = {0, 6, 2, 1};
+  const ElementKind kinds[] = {ElementKind::kStaticImage, ElementKind::kSprite, ElementKind::kString,
+                               ElementKind::kNeedle};
   const int32_t bitmaps[] = {1, 1, -1, 2};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(chain[i].kind, kinds[i]);
-    EXPECT_EQ(chain[i].bitmap_id, bitmaps[i]);
-    EXPECT_EQ(chain[i].parent, i - 1);
+    EXPECT_EQ(KindOf(chain[i]), kinds[i]);
+    EXPECT_EQ(Common(chain[i]).bitmap_id, bitmaps[i]);
+    EXPECT_EQ(Common(chain[i]).parent, i - 1);
   }
-  EXPECT_EQ(chain[1].origin.x, 8);
-  EXPECT_EQ(chain[1].factor, 1.0);
-  EXPECT_EQ(chain[2].font_face, "Courier New");
-  EXPECT_EQ(chain[2].char_count, 4u);
-  EXPECT_EQ(chain[2].text_format, 0x25u);
-  EXPECT_EQ(chain[2].text_size.x, 14);
-  EXPECT_EQ(chain[3].variable_ids, std::vector<int32_t>{7});
-  ASSERT_EQ(chain[3].calibration.size(), 2u);
-  EXPECT_EQ(chain[3].calibration[1].point.y, 15);
-  EXPECT_EQ(chain[3].calibration[1].value, 10.0);
-  EXPECT_EQ(chain[3].failures.size(), 1u);
-  EXPECT_TRUE(chain[0].failures.empty());
-  for (const ElementState& e : chain) EXPECT_TRUE(e.results.empty()) << "nothing was called";
+  const auto& sprite = std::get<SpriteState>(chain[1]);
+  const auto& text = std::get<StringState>(chain[2]);
+  const auto& needle = std::get<NeedleState>(chain[3]);
+  EXPECT_EQ(sprite.origin.x, 8);
+  EXPECT_EQ(sprite.factor, 1.0);
+  EXPECT_EQ(text.font_face, "Courier New");
+  EXPECT_EQ(text.char_count, 4u);
+  EXPECT_EQ(text.text_format, 0x25u);
+  EXPECT_EQ(text.text_size.x, 14);
+  EXPECT_EQ(needle.variable_id, 7);
+  ASSERT_EQ(needle.calibration.size(), 2u);
+  EXPECT_EQ(needle.calibration[1].point.y, 15);
+  EXPECT_EQ(needle.calibration[1].value, 10.0);
+  EXPECT_EQ(needle.failures.size(), 1u);
+  EXPECT_TRUE(Common(chain[0]).failures.empty());
+  for (const ElementSnapshot& e : chain) EXPECT_TRUE(Results(e).empty()) << "nothing was called";
 }
 
 TEST(Driver, CallsEveryValueCallbackWithTheStoredValues) {
@@ -56,14 +65,15 @@ TEST(Driver, CallsEveryValueCallbackWithTheStoredValues) {
   s->SetVariable(6, 3);
   s->SetVariable(7, 2);
   s->SetVariable(9, 0.25);
-  s->ClearRecords();
-  const std::vector<ElementState> chain = s->RunFrame();
-  EXPECT_EQ(chain[1].results, std::vector<double>{-4});          // sprite
-  EXPECT_EQ(chain[2].results, (std::vector<double>{3, 0, 0}));   // string: three callbacks
-  ASSERT_TRUE(chain[2].real_result.has_value());
-  EXPECT_EQ(*chain[2].real_result, 3.5);
-  EXPECT_EQ(chain[2].text, "xxx");
-  EXPECT_EQ(chain[3].results, std::vector<double>{2.25});        // needle: own value + bound one
+  s->ClearLogs();
+  const std::vector<ElementSnapshot> chain = s->RunUpdateCycle();
+  const auto& text = std::get<StringState>(chain[2]);
+  EXPECT_EQ(std::get<SpriteState>(chain[1]).result, -4);
+  EXPECT_EQ(text.results, (std::vector<double>{3, 0, 0}));  // string: three callbacks
+  ASSERT_TRUE(text.real_result.has_value());
+  EXPECT_EQ(*text.real_result, 3.5);
+  EXPECT_EQ(text.text, "xxx");
+  EXPECT_EQ(std::get<NeedleState>(chain[3]).result, 2.25);  // needle: own value + bound one
 
   // The needle refreshed the bound variable through ReadVariable, once.
   int reads = 0;
@@ -73,25 +83,25 @@ TEST(Driver, CallsEveryValueCallbackWithTheStoredValues) {
       EXPECT_EQ(call.args[0], s->records().bound_variables().at(0));
     }
   EXPECT_EQ(reads, 1);
-  EXPECT_EQ(s->emulator().ReadDouble(s->records().bound_variables()[0] + 12), 0.25);
+  EXPECT_EQ(s->emulator().ReadDouble(s->records().bound_variables()[0] + layout::Variable::value), 0.25);
 
   // The string's text pointer is a host buffer, not module memory.
-  const uint32_t text = s->emulator().ReadWord(chain[2].address + 0xB8);
-  EXPECT_NE(text, 0u);
-  EXPECT_FALSE(s->module().contains(text));
+  const uint32_t buffer = s->emulator().ReadWord(text.address + layout::String::text);
+  EXPECT_NE(buffer, 0u);
+  EXPECT_FALSE(s->module().contains(buffer));
 }
 
 TEST(Driver, TextThatFillsTheBufferExactlyIsAccepted) {
   auto s = Fixture();
   s->SetVariable(6, 4);  // char_count characters and the zero
-  EXPECT_EQ(s->RunFrame()[2].text, "xxxx");
+  EXPECT_EQ(std::get<StringState>(s->RunUpdateCycle()[2]).text, "xxxx");
 }
 
 TEST(Driver, WritingPastTheTextBufferFails) {
   auto s = Fixture();
   s->SetVariable(6, 5);  // one character and the zero too many
   try {
-    s->RunFrame();
+    s->RunUpdateCycle();
     FAIL() << "an overrun went unnoticed";
   } catch (const HostError& e) {
     EXPECT_EQ(e.kind(), gauge::ErrorKind::kGuardBytes);
@@ -112,7 +122,7 @@ TEST(Driver, ClicksReachOnlyRegisteredChildAreas) {
   };
   auto s = Fixture();
   for (const Case& c : cases) {
-    s->ClearRecords();
+    s->ClearLogs();
     const gauge::ClickResult click = s->Click(c.x, c.y);
     EXPECT_EQ(click.hit, c.area >= 0) << c.x << "," << c.y;
     EXPECT_EQ(click.area_index, c.area) << c.x << "," << c.y;
@@ -133,7 +143,7 @@ TEST(Driver, TheAirspeedGaugeAnswersNoClick) {
   auto s = GaugeSession::Load(DistModule("Ostrel_Airspeed"));
   s->Install(0);
   s->Initialize();
-  s->ClearRecords();
+  s->ClearLogs();
   for (int32_t xy : {0, 100, 138, 275}) EXPECT_FALSE(s->Click(xy, xy).hit);
   EXPECT_TRUE(s->service_calls().empty());
 }
@@ -145,10 +155,10 @@ TEST(Driver, CountsInstructionsOnlyWhenAsked) {
     auto s = Fixture(on ? counting : LoadOptions{});
     s->SetVariable(7, 1);
     const uint32_t needle = s->records().elements().at(3).address;
-    const uint32_t callback = s->emulator().ReadWord(needle + 88);
-    s->CallDouble(callback, {needle + 60});
+    const uint32_t callback = s->emulator().ReadWord(needle + layout::Needle::value_callback);
+    s->CallDouble(callback, {needle + layout::Needle::variable});
     const uint64_t first = s->last_instruction_count();
-    s->CallDouble(callback, {needle + 60});
+    s->CallDouble(callback, {needle + layout::Needle::variable});
     EXPECT_EQ(s->last_instruction_count(), first);
     if (on) {
       EXPECT_GT(first, 5u);
@@ -163,7 +173,7 @@ TEST(Driver, AuditNamesTheFieldsModuleCodeTouches) {
   LoadOptions options;
   options.audit = true;
   auto s = Fixture(options);
-  s->ClearRecords();
+  s->ClearLogs();
   s->EvaluateElements();
   std::set<std::string> touched;
   for (const gauge::AuditEntry& a : s->audit())

@@ -23,11 +23,11 @@ constexpr double kTwo32 = 4294967296.0;
 constexpr double kMetresUnit = 2.0;
 
 // Record offsets the tests reach through.
-constexpr uint32_t kChildren = 40, kFailures = 44;
-constexpr uint32_t kNeedleVariable = 60, kNeedleCallback = 88;
-constexpr uint32_t kVariables = 0x3C, kCallbacks = 0xA8, kRealFunction = 0xB4, kText = 0xB8;
-constexpr uint32_t kCharCount = 0x124;
-constexpr uint32_t kValue = 12;  // ModuleVariable.value
+using layout::ElementHead, layout::Needle, layout::String, layout::Sprite, layout::Variable;
+constexpr uint32_t kChildren = ElementHead::children, kFailures = ElementHead::failures;
+constexpr uint32_t kValue = Variable::value;
+// Where the service table's address sits, the one word a service call reads.
+uint32_t ServiceTableWord(const GaugeSession& s) { return s.import_table() + layout::ServiceImport::services; }
 
 // x truncated toward zero to 64 bits, the low 32 bits kept, read signed; a NaN
 // or a magnitude of 2^63 or more gives 0.
@@ -64,8 +64,8 @@ struct LandingChain {
 
 LandingChain WalkLandingChain(const GaugeSession& s) {
   LandingChain c;
-  c.header = Word(s, s.linkage() + 24);
-  c.top_ref = Word(s, c.header + 0x08);
+  c.header = Word(s, s.linkage() + layout::Linkage::gauges);
+  c.top_ref = Word(s, c.header + layout::GaugeHeader::top_element_ref);
   c.face = Word(s, c.top_ref);
   c.face_children = Word(s, c.face + kChildren);
   c.drum = c.face_children ? Word(s, c.face_children) : 0;
@@ -86,12 +86,13 @@ class LandingModule : public ::testing::Test {
     session = LoadShipped("Tavoran_Landing");
     chain = WalkLandingChain(*session);
     ASSERT_NE(chain.needle, 0u) << "chain face, drum, readout, needle not found";
-    needle_variable = chain.needle + kNeedleVariable;
-    needle_callback = Word(*session, chain.needle + kNeedleCallback);
-    drum_callback = Word(*session, chain.drum + kCallbacks);
-    readout_variable = chain.readout + kVariables;
-    for (uint32_t i = 0; i < 3; ++i) readout_callbacks[i] = Word(*session, chain.readout + kCallbacks + 4 * i);
-    real_function = Word(*session, chain.readout + kRealFunction);
+    needle_variable = chain.needle + Needle::variable;
+    needle_callback = Word(*session, chain.needle + Needle::value_callback);
+    drum_callback = Word(*session, chain.drum + Sprite::value_callback);
+    readout_variable = chain.readout + String::variables;
+    for (uint32_t i = 0; i < 3; ++i)
+      readout_callbacks[i] = Word(*session, chain.readout + String::value_callbacks + layout::kWord * i);
+    real_function = Word(*session, chain.readout + String::real_function);
   }
 
   // GaugeInstall and GaugeInitialize; the units variable is the one bound.
@@ -109,7 +110,7 @@ class LandingModule : public ::testing::Test {
 
   ValueCall Drum(uint16_t cw = 0x027F, uint32_t argument = 0) {
     session->emulator().SetFpuControlWord(cw);
-    session->ClearRecords();
+    session->ClearLogs();
     ValueCall call;
     call.result = session->CallDouble(drum_callback, {argument});
     call.control_word_after = session->emulator().fpu_control_word();
@@ -136,7 +137,7 @@ class LandingModule : public ::testing::Test {
     std::array<uint8_t, kRegion> fill;
     fill.fill(kGuardByte);
     session->emulator().Write(region, fill.data(), fill.size());
-    session->emulator().WriteWord(chain.readout + kText, null_text ? 0 : region + kGuard);
+    session->emulator().WriteWord(chain.readout + String::text, null_text ? 0 : region + kGuard);
   }
 
   std::array<uint8_t, kRegion> RegionBytes() const {
@@ -271,7 +272,7 @@ TEST_F(LandingModule, NeedleLandsOnWholeDegreesUpTo100000Metres) {
 // LandingUnits, a free-standing variable 335 in writable data, and nothing else.
 TEST_F(LandingModule, InitializeBindsTheUnitsVariable) {
   session->Install(0);
-  session->ClearRecords();
+  session->ClearLogs();
   session->Initialize();
   const std::vector<ServiceCall>& calls = session->service_calls();
   ASSERT_EQ(calls.size(), 2u);
@@ -280,13 +281,15 @@ TEST_F(LandingModule, InitializeBindsTheUnitsVariable) {
   EXPECT_EQ(calls[1].name, "BindVariable");
   ASSERT_EQ(calls[1].args.size(), 1u);
   const uint32_t units = calls[1].args[0];
-  ExpectWritable(*session, units, 28, "LandingUnits");
-  ExpectFields(*session, units, {{"id", 0, 4, 335}, {"host_pointer, value_type, value, previous_value", 4, 24, 0}});
-  for (const ElementState& e : session->ElementStates()) {
-    const uint32_t size = e.kind == 0 ? 80 : e.kind == 1 ? 224 : e.kind == 2 ? 312 : 320;
-    EXPECT_FALSE(units + 28 > e.address && units < e.address + size) << "LandingUnits lies in " << e.role;
+  ExpectWritable(*session, units, Variable::kSize, "LandingUnits");
+  ExpectFields(*session, units, {RECORD_FIELD(Variable, id, 335),
+                                 RECORD_ZEROS(Variable, "host_pointer, value_type, value, previous_value", host_pointer,
+                                              kSize)});
+  for (const ElementInfo& e : session->records().elements()) {
+    const uint32_t size = RecordSize(*ElementRecordType(e.kind));
+    EXPECT_FALSE(units + Variable::kSize > e.address && units < e.address + size) << "LandingUnits lies in " << e.role;
   }
-  session->ClearRecords();
+  session->ClearLogs();
   session->Initialize();
   ASSERT_EQ(session->service_calls().size(), 2u) << "each GaugeInitialize binds again";
   EXPECT_EQ(session->service_calls()[1].args, std::vector<uint32_t>{units});
@@ -324,7 +327,7 @@ TEST_F(LandingModule, NeedleReadsUnitsFirstAndWritesOnlyAltitudeMetres) {
         EXPECT_GT(a.sequence, read.sequence) << "units read before ReadVariable";
       }
       if (in_record && !a.write) {
-        EXPECT_TRUE(Touches(a, value, 8) || Touches(a, units + kValue, 8) || Touches(a, session->import_table() + 4, 4))
+        EXPECT_TRUE(Touches(a, value, 8) || Touches(a, units + kValue, 8) || Touches(a, ServiceTableWord(*session), layout::kWord))
             << "read " << a.record << "." << a.field;
       }
     }
@@ -332,7 +335,7 @@ TEST_F(LandingModule, NeedleReadsUnitsFirstAndWritesOnlyAltitudeMetres) {
     EXPECT_GT(units_reads, 0);
     EXPECT_EQ(writes, 1);
     for (const ServiceCall& s : call.services)
-      for (uint32_t arg : s.args) EXPECT_FALSE(arg >= chain.needle && arg < chain.needle + 224) << s.name;
+      for (uint32_t arg : s.args) EXPECT_FALSE(arg >= chain.needle && arg < chain.needle + Needle::kSize) << s.name;
   }
 }
 
@@ -470,7 +473,7 @@ TEST_F(LandingModule, ReadoutStaysInsideCharCountPlusOneAndSkipsNullText) {
   for (uint32_t char_count : {0u, 1u, 2u, 3u, 8u}) {
     for (double value : {0.0, -12.0, 9999.0, 123456.0, -1e9}) {
       SCOPED_TRACE("char_count " + std::to_string(char_count) + ", value " + std::to_string(value));
-      session->emulator().WriteWord(chain.readout + kCharCount, char_count);
+      session->emulator().WriteWord(chain.readout + String::char_count, char_count);
       GiveTextBuffer(false);
       CallValueFunction(*session, readout_callbacks[0], readout_variable, value, 0x027F);
       const std::string text = ExpectedText(value).substr(0, char_count);
@@ -482,7 +485,7 @@ TEST_F(LandingModule, ReadoutStaysInsideCharCountPlusOneAndSkipsNullText) {
       }
     }
   }
-  session->emulator().WriteWord(chain.readout + kCharCount, 4);
+  session->emulator().WriteWord(chain.readout + String::char_count, 4);
   for (double value : {0.0, 5.7, 123456.0, kNaN}) {
     SCOPED_TRACE(value);
     GiveTextBuffer(true);
@@ -512,7 +515,7 @@ TEST_F(LandingModule, PassThroughFunctionsReturnTheirInputBits) {
     for (uint16_t cw : kControlWords) {
       SCOPED_TRACE("bits " + std::to_string(bits) + ", " + ControlWordName(cw));
       for (uint32_t slot : {1u, 2u}) {
-        const uint32_t variable = readout_variable + 28 * slot;
+        const uint32_t variable = readout_variable + Variable::kSize * slot;
         const ValueCall call = CallValueFunction(*session, readout_callbacks[slot], variable, FromBits(bits), cw);
         EXPECT_EQ(Bits(call.result), bits) << "value_callbacks[" << slot << "]";
         EXPECT_EQ(call.value_after, bits);
@@ -523,7 +526,7 @@ TEST_F(LandingModule, PassThroughFunctionsReturnTheirInputBits) {
         }
       }
       session->emulator().SetFpuControlWord(cw);
-      session->ClearRecords();
+      session->ClearLogs();
       const double r = session->CallDouble(real_function, {uint32_t(bits), uint32_t(bits >> 32)});
       EXPECT_EQ(Bits(r), bits) << "real_function";
       EXPECT_EQ(session->emulator().fpu_control_word(), cw);
@@ -549,17 +552,20 @@ TEST_F(LandingModule, FrameEvaluatesDrumBeforeNeedle) {
     SCOPED_TRACE(step.altitude);
     session->SetVariable(74, step.altitude);
     session->SetVariable(75, step.readout);
-    const std::vector<ElementState> frame = session->RunFrame();
+    const std::vector<ElementSnapshot> frame = session->RunUpdateCycle();
     ASSERT_EQ(frame.size(), 4u);
-    ASSERT_EQ(frame[1].results.size(), 1u);
-    EXPECT_EQ(Bits(frame[1].results[0]), Bits(previous_drum));
-    ASSERT_EQ(frame[2].results.size(), 3u);
-    EXPECT_EQ(frame[2].text, ExpectedText(step.readout));
-    EXPECT_EQ(Bits(frame[2].results[0]), Bits(step.readout));
-    ASSERT_TRUE(frame[2].real_result);
-    EXPECT_EQ(Bits(*frame[2].real_result), Bits(step.readout));
-    ASSERT_EQ(frame[3].results.size(), 1u);
-    EXPECT_EQ(Bits(frame[3].results[0]), Bits(Expected(kMetresUnit, step.altitude).needle));
+    const auto& drum = std::get<SpriteState>(frame[1]);
+    const auto& readout = std::get<StringState>(frame[2]);
+    const auto& needle = std::get<NeedleState>(frame[3]);
+    ASSERT_TRUE(drum.result);
+    EXPECT_EQ(Bits(*drum.result), Bits(previous_drum));
+    ASSERT_EQ(readout.results.size(), 3u);
+    EXPECT_EQ(readout.text, ExpectedText(step.readout));
+    EXPECT_EQ(Bits(readout.results[0]), Bits(step.readout));
+    ASSERT_TRUE(readout.real_result);
+    EXPECT_EQ(Bits(*readout.real_result), Bits(step.readout));
+    ASSERT_TRUE(needle.result);
+    EXPECT_EQ(Bits(*needle.result), Bits(Expected(kMetresUnit, step.altitude).needle));
     previous_drum = Expected(kMetresUnit, step.altitude).drum;
   }
   session->Kill();
@@ -591,7 +597,7 @@ TEST_F(LandingModule, KnobHalvesSendTheirEvents) {
   for (const ServiceCall& call : session->service_calls()) EXPECT_NE(call.name, "SendEvent");
   for (const ClickCase& c : kClickCases) {
     SCOPED_TRACE(std::to_string(c.x) + ", " + std::to_string(c.y));
-    session->ClearRecords();
+    session->ClearLogs();
     const ClickResult click = session->Click(c.x, c.y);
     if (c.area < 0) {
       EXPECT_FALSE(click.hit);
@@ -605,7 +611,7 @@ TEST_F(LandingModule, KnobHalvesSendTheirEvents) {
     ASSERT_EQ(click.events.size(), 1u);
     EXPECT_EQ(click.events[0].args, (std::vector<uint32_t>{c.event, 0}));
   }
-  session->ClearRecords();
+  session->ClearLogs();
   session->Kill();
   for (const ServiceCall& call : session->service_calls()) EXPECT_NE(call.name, "SendEvent");
 }
@@ -621,14 +627,14 @@ TEST_F(LandingModule, KnobFunctionsIgnoreTheirArguments) {
   for (auto [area, event] : {std::pair{1, 0x1015Cu}, {2, 0x1015Bu}}) {
     for (auto [a, b] : arguments) {
       SCOPED_TRACE("area " + std::to_string(area) + ", arguments " + std::to_string(a) + ", " + std::to_string(b));
-      session->ClearRecords();
+      session->ClearLogs();
       EXPECT_EQ(session->CallWord(areas[area].function, {a, b}), 1u);
       ASSERT_EQ(session->service_calls().size(), 1u);
       EXPECT_EQ(session->service_calls()[0].name, "SendEvent");
       EXPECT_EQ(session->service_calls()[0].args, (std::vector<uint32_t>{event, 0}));
       for (const AuditEntry& access : session->audit()) {
         EXPECT_FALSE(access.write) << access.record << "." << access.field;
-        EXPECT_TRUE(Touches(access, session->import_table() + 4, 4)) << access.record << "." << access.field;
+        EXPECT_TRUE(Touches(access, ServiceTableWord(*session), layout::kWord)) << access.record << "." << access.field;
       }
     }
   }
@@ -676,31 +682,32 @@ TEST_F(LandingModule, HeaderAndChain) {
       {chain.face_children, chain.drum}, {chain.drum_children, chain.readout}, {chain.readout_children, chain.needle}};
   for (auto [children, next] : links) {
     SCOPED_TRACE("children array at " + std::to_string(children));
-    ExpectWritable(s, children, 8, "children");
-    ExpectFields(s, children, {{"[0]", 0, 4, next}, {"[1]", 4, 4, 0}});
+    ExpectWritable(s, children, 2 * layout::kWord, "children");
+    ExpectFields(s, children, {{"[0]", 0, layout::kWord, next}, {"[1]", layout::kWord, layout::kWord, 0}});
   }
-  const std::vector<ElementState> states = s.ElementStates();
+  const std::vector<ElementSnapshot> states = s.ElementStates();
   ASSERT_EQ(states.size(), 4u);
   const uint32_t order[] = {chain.face, chain.drum, chain.readout, chain.needle};
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(states[i].address, order[i]) << "element " << i;
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Common(states[i]).address, order[i]) << "element " << i;
 }
 
 // The head every element shares, then the fields of its own kind.
 std::vector<Field> Head(const LandingChain& c, uint32_t kind, uint32_t bitmap, Point position, Point origin,
                         uint32_t children, uint32_t failures, uint32_t flags) {
-  return {{"kind", 0, 4, kind},
-          {"bitmap_id", 4, 4, bitmap},
-          {"position.x", 8, 4, uint32_t(position.x)},
-          {"position.y", 12, 4, uint32_t(position.y)},
-          {"host_point", 16, 8, 0},
-          {"origin.x", 24, 4, uint32_t(origin.x)},
-          {"origin.y", 28, 4, uint32_t(origin.y)},
-          {"gauge", 32, 4, c.header},
-          {"previous", 36, 4, 0},
-          {"children", 40, 4, children},
-          {"failures", 44, 4, failures},
-          {"image_flags", 48, 4, flags},
-          {"reserved", 52, 8, 0}};
+  using P = layout::Point;
+  return {RECORD_FIELD(ElementHead, kind, kind),
+          RECORD_FIELD(ElementHead, bitmap_id, bitmap),
+          {"position.x", ElementHead::position + P::x, 4, uint32_t(position.x)},
+          {"position.y", ElementHead::position + P::y, 4, uint32_t(position.y)},
+          RECORD_FIELD(ElementHead, host_point, 0),
+          {"origin.x", ElementHead::origin + P::x, 4, uint32_t(origin.x)},
+          {"origin.y", ElementHead::origin + P::y, 4, uint32_t(origin.y)},
+          RECORD_FIELD(ElementHead, gauge, c.header),
+          RECORD_FIELD(ElementHead, previous, 0),
+          RECORD_FIELD(ElementHead, children, children),
+          RECORD_FIELD(ElementHead, failures, failures),
+          RECORD_FIELD(ElementHead, image_flags, flags),
+          RECORD_FIELD(ElementHead, reserved, 0)};
 }
 
 std::vector<Field> Join(std::vector<Field> a, const std::vector<Field>& b) {
@@ -718,51 +725,56 @@ TEST_F(LandingModule, ElementRecords) {
   const GaugeSession& s = *session;
   const uint32_t failures = Word(s, chain.face + kFailures);
   ASSERT_NE(failures, 0u);
+  using P = layout::Point;
+  constexpr uint32_t kFaceName = 11;  // "Courier New"
   const ElementRecord records[] = {
-      {"LandingFace", chain.face, 80,
-       Join(Head(chain, 0, 255, {0, 0}, {0, 0}, chain.face_children, failures, 1), {{"host_image", 60, 20, 0}})},
-      {"LandingDrum", chain.drum, 320,
+      {"LandingFace", chain.face, layout::StaticImage::kSize,
+       Join(Head(chain, 0, 255, {0, 0}, {0, 0}, chain.face_children, failures, 1),
+            {RECORD_FIELD(StaticImage, host_image, 0)})},
+      {"LandingDrum", chain.drum, Sprite::kSize,
        Join(Head(chain, 6, 12288, {20, 0}, {149, 129}, chain.drum_children, failures, 1),
-            {{"variables, host_values", 0x3C, 108, 0},
-             {"factor low word", 0xAC, 4, 0},
-             {"factor high word", 0xB0, 4, 0x3FF00000},
-             {"factor_pair[0]", 0xB4, 4, 0x3F800000},
-             {"factor_pair[1]", 0xB8, 4, 0x3F800000},
-             {"host_tail", 0xBC, 132, 0}})},
-      {"LandingReadout", chain.readout, 312,
+            {RECORD_ZEROS(Sprite, "variables, host_values", variables, value_callback),
+             {"factor low word", Sprite::factor, 4, 0},
+             {"factor high word", Sprite::factor + layout::kWord, 4, 0x3FF00000},
+             {"factor_pair[0]", Sprite::factor_pair, 4, 0x3F800000},
+             {"factor_pair[1]", Sprite::factor_pair + 4, 4, 0x3F800000},
+             RECORD_FIELD(Sprite, host_tail, 0)})},
+      {"LandingReadout", chain.readout, String::kSize,
        Join(Head(chain, 2, 0xFFFFFFFF, {115, 50}, {0, 0}, chain.readout_children, failures, 4),
-            {{"variables[0].id", 0x3C, 4, 75},
-             {"variables[0] rest, variables[1], variables[2], host_values", 0x40, 104, 0},
-             {"text, reserved", 0xB8, 8, 0},
-             {"text_size.width", 0xC0, 4, 60},
-             {"text_size.height", 0xC4, 4, 27},
-             {"reserved_box", 0xC8, 8, 0},
-             {"text_colour", 0xD0, 4, 0x00CDCDCD},
-             {"reserved_colours", 0xD4, 36, 0},
-             {"font_face tail", 0xF8 + 11, 21, 0},
-             {"font_weight", 0x118, 4, 400},
-             {"font_charset", 0x11C, 4, 1},
-             {"text_format", 0x120, 4, 0x25},
-             {"char_count", 0x124, 4, 4},
-             {"host_tail", 0x128, 16, 0}})},
-      {"LandingNeedle", chain.needle, 224,
+            {{"variables[0].id", String::variables + Variable::id, 4, 75},
+             {"variables[0] rest, variables[1], variables[2], host_values", String::variables + Variable::host_pointer,
+              String::value_callbacks - String::variables - Variable::host_pointer, 0},
+             RECORD_ZEROS(String, "text, reserved", text, text_size),
+             {"text_size.width", String::text_size + P::x, 4, 60},
+             {"text_size.height", String::text_size + P::y, 4, 27},
+             RECORD_FIELD(String, reserved_box, 0),
+             RECORD_FIELD(String, text_colour, 0x00CDCDCD),
+             RECORD_FIELD(String, reserved_colours, 0),
+             {"font_face tail", String::font_face + kFaceName, String::font_face_bytes - kFaceName, 0},
+             RECORD_FIELD(String, font_weight, 400),
+             RECORD_FIELD(String, font_charset, 1),
+             RECORD_FIELD(String, text_format, 0x25),
+             RECORD_FIELD(String, char_count, 4),
+             RECORD_FIELD(String, host_tail, 0)})},
+      {"LandingNeedle", chain.needle, Needle::kSize,
        Join(Head(chain, 1, 8192, {150, 145}, {52, 18}, 0, failures, 3),
-            {{"variable.id", 60, 4, 74},
-             {"variable.host_pointer, value_type, value, previous_value", 64, 24, 0},
-             {"needle_host_words", 92, 12, 0},
-             {"needle_point.x", 104, 4, 15},
-             {"needle_point.y", 108, 4, 15},
-             {"calibration, calibration_count", 112, 8, 0},
-             {"step_limit", 120, 4, 90},
-             {"host_tail", 124, 100, 0}})},
+            {{"variable.id", Needle::variable + Variable::id, 4, 74},
+             {"variable.host_pointer, value_type, value, previous_value", Needle::variable + Variable::host_pointer,
+              Variable::kSize - Variable::host_pointer, 0},
+             RECORD_FIELD(Needle, needle_host_words, 0),
+             {"needle_point.x", Needle::needle_point + P::x, 4, 15},
+             {"needle_point.y", Needle::needle_point + P::y, 4, 15},
+             RECORD_ZEROS(Needle, "calibration, calibration_count", calibration, step_limit),
+             RECORD_FIELD(Needle, step_limit, 90),
+             RECORD_FIELD(Needle, host_tail, 0)})},
   };
   for (const ElementRecord& r : records) {
     SCOPED_TRACE(r.name);
     ExpectWritable(s, r.address, r.size, r.name);
     ExpectFields(s, r.address, r.fields);
   }
-  char face[12] = {};
-  s.emulator().Read(chain.readout + 0xF8, face, 11);
+  char face[kFaceName + 1] = {};
+  s.emulator().Read(chain.readout + String::font_face, face, kFaceName);
   EXPECT_STREQ(face, "Courier New");
   // The function slots: each a routine of the module; the readout's in the
   // order formatting, pass-through, pass-through, identity.
@@ -774,9 +786,10 @@ TEST_F(LandingModule, ElementRecords) {
   EXPECT_NE(readout_callbacks[0], readout_callbacks[1]);
   EXPECT_NE(real_function, readout_callbacks[1]);
   // One failure list, (1, 2) and the all-zero end, named by all four elements.
-  ExpectWritable(s, failures, 24, "LandingFailures");
-  ExpectFields(s, failures, {{"[0].key", 0, 4, 1}, {"[0].action", 4, 4, 2}, {"[0].reserved", 8, 4, 0},
-                             {"[1]", 12, 12, 0}});
+  using F = layout::FailureEntry;
+  ExpectWritable(s, failures, 2 * F::kSize, "LandingFailures");
+  ExpectFields(s, failures, {{"[0].key", F::key, 4, 1}, {"[0].action", F::action, 4, 2},
+                             {"[0].reserved", F::reserved, 4, 0}, {"[1]", F::kSize, F::kSize, 0}});
 }
 
 // The five-entry list GaugeInstall hands over: parent, the two knob halves,
@@ -789,24 +802,34 @@ TEST_F(LandingModule, MouseAreaList) {
   const uint32_t list = calls[1].args[0];
   EXPECT_EQ(calls[1].args[1], chain.header);
   EXPECT_EQ(calls[2].args, (std::vector<uint32_t>{list, chain.header}));
-  ExpectWritable(*session, list, 5 * 44, "LandingMouseAreas");
+  using A = layout::MouseArea;
+  using B = layout::Box;
+  ExpectWritable(*session, list, 5 * A::kSize, "LandingMouseAreas");
   const auto plain = [](uint32_t type) {
-    return std::vector<Field>{{"area_type", 0, 4, type}, {"box", 4, 16, 0}, {"cursor", 20, 4, 0xFFFFFFFF},
-                              {"help_code, area_flags, event_code, function, extra", 24, 20, 0}};
+    return std::vector<Field>{RECORD_FIELD(MouseArea, area_type, type), RECORD_FIELD(MouseArea, box, 0),
+                              RECORD_FIELD(MouseArea, cursor, 0xFFFFFFFF),
+                              RECORD_ZEROS(MouseArea, "help_code, area_flags, event_code, function, extra", help_code,
+                                           kSize)};
   };
   const auto knob = [](int32_t x, uint32_t cursor) {
-    return std::vector<Field>{{"area_type", 0, 4, 2},        {"box.x", 4, 4, uint32_t(x)},
-                              {"box.y", 8, 4, 280},          {"box.width", 12, 4, 30},
-                              {"box.height", 16, 4, 50},     {"cursor", 20, 4, cursor},
-                              {"help_code", 24, 4, 0},       {"area_flags", 28, 4, 0x20200000},
-                              {"event_code", 32, 4, 0},      {"extra", 40, 4, 0}};
+    return std::vector<Field>{RECORD_FIELD(MouseArea, area_type, 2),
+                              {"box.x", A::box + B::x, 4, uint32_t(x)},
+                              {"box.y", A::box + B::y, 4, 280},
+                              {"box.width", A::box + B::width, 4, 30},
+                              {"box.height", A::box + B::height, 4, 50},
+                              RECORD_FIELD(MouseArea, cursor, cursor),
+                              RECORD_FIELD(MouseArea, help_code, 0),
+                              RECORD_FIELD(MouseArea, area_flags, 0x20200000),
+                              RECORD_FIELD(MouseArea, event_code, 0),
+                              RECORD_FIELD(MouseArea, extra, 0)};
   };
   const std::vector<Field> entries[] = {plain(1), knob(110, 2), knob(145, 1), plain(3), plain(0)};
   for (uint32_t i = 0; i < 5; ++i) {
     SCOPED_TRACE("mouse area " + std::to_string(i));
-    ExpectFields(*session, list + 44 * i, entries[i]);
+    ExpectFields(*session, list + A::kSize * i, entries[i]);
   }
-  const uint32_t left = Word(*session, list + 44 + 36), right = Word(*session, list + 88 + 36);
+  const uint32_t left = Word(*session, list + A::kSize + A::function);
+  const uint32_t right = Word(*session, list + 2 * A::kSize + A::function);
   ExpectRoutine(*session, left, "LandingKnobLeft");
   ExpectRoutine(*session, right, "LandingKnobRight");
   EXPECT_NE(left, right);

@@ -22,7 +22,7 @@ struct LongRun {
   // Sets the host variables for cycle i.
   std::function<void(GaugeSession&, int)> vary;
   // Checks one cycle's chain after its update.
-  std::function<void(const std::vector<ElementState>&, int)> check;
+  std::function<void(const std::vector<ElementSnapshot>&, int)> check;
   // "record.field" names that may differ from the loaded state afterwards.
   std::set<std::string> may_change;
 };
@@ -37,15 +37,15 @@ double Saw(int i, double low, double high, int steps, int shift = 0) {
 const LongRun kRuns[] = {
     {"Ostrel_Airspeed",
      [](GaugeSession& s, int i) { s.SetVariable(61, Saw(i, -20, 440, 9973)); },
-     [](const std::vector<ElementState>& chain, int i) {
-       const double angle = chain.at(1).results.at(0);
+     [](const std::vector<ElementSnapshot>& chain, int i) {
+       const double angle = std::get<NeedleState>(chain.at(1)).result.value();
        ASSERT_TRUE(angle >= 146.25 && angle <= 810) << "cycle " << i << ": " << angle;
      },
      {"top element.host_image[0]", "element[1] (needle).variable.value"}},
     {"Velkor_Climb",
      [](GaugeSession& s, int i) { s.SetVariable(65, Saw(i, -7000, 7000, 10007)); },
-     [](const std::vector<ElementState>& chain, int i) {
-       const double value = chain.at(1).results.at(0);
+     [](const std::vector<ElementSnapshot>& chain, int i) {
+       const double value = std::get<NeedleState>(chain.at(1)).result.value();
        ASSERT_TRUE(value >= -5850 && value <= 5850) << "cycle " << i << ": " << value;
      },
      {"top element.host_image[0]", "element[1] (needle).variable.value"}},
@@ -55,9 +55,9 @@ const LongRun kRuns[] = {
        s.SetVariable(75, Saw(i, -1500, 12000, 9949, 77));
        s.SetVariable(335, (i / 5000) % 2 ? 0.0 : 2.0);
      },
-     [](const std::vector<ElementState>& chain, int i) {
-       ASSERT_EQ(chain.at(2).text.size(), 4u) << "cycle " << i;
-       const double angle = chain.at(3).results.at(0);
+     [](const std::vector<ElementSnapshot>& chain, int i) {
+       ASSERT_EQ(std::get<StringState>(chain.at(2)).text.size(), 4u) << "cycle " << i;
+       const double angle = std::get<NeedleState>(chain.at(3)).result.value();
        ASSERT_EQ(angle, std::trunc(angle)) << "cycle " << i;
      },
      {"top element.host_image[0]", "element[2] (string).text", "element[2] (string).variables[0].value",
@@ -81,10 +81,10 @@ TEST_P(LongRunTest, RecordsKeepTheirLoadedStateThroughAMillionUpdates) {
   session->Initialize();
   for (int i = 0; i < kCycles; ++i) {
     run.vary(*session, i);
-    const std::vector<ElementState> chain = session->RunFrame();
+    const std::vector<ElementSnapshot> chain = session->RunUpdateCycle();
     run.check(chain, i);
     if (HasFatalFailure()) return;
-    if (i % kClearEvery == 0) session->ClearRecords();
+    if (i % kClearEvery == 0) session->ClearLogs();
   }
 
   // Every record, including those handed over after loading (mouse areas,

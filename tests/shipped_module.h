@@ -54,6 +54,13 @@ struct Field {
   uint32_t value;
 };
 
+// The field `name` of layout record `Record` holding `value` (a word) or zero bytes.
+#define RECORD_FIELD(Record, name, value) \
+  Field { #name, layout::Record::name, layout::Record::name##_bytes, value }
+// The zero bytes from field `first` up to field `next` of layout record `Record`.
+#define RECORD_ZEROS(Record, what, first, next) \
+  Field { what, layout::Record::first, layout::Record::next - layout::Record::first, 0 }
+
 inline void ExpectFields(const GaugeSession& s, uint32_t record, const std::vector<Field>& fields) {
   for (const Field& f : fields) {
     SCOPED_TRACE(f.name);
@@ -94,10 +101,10 @@ struct Chain {
 
 inline Chain WalkChain(const GaugeSession& s) {
   Chain c;
-  c.header = Word(s, s.linkage() + 24);
-  c.top_ref = Word(s, c.header + 0x08);
+  c.header = Word(s, s.linkage() + layout::Linkage::gauges);
+  c.top_ref = Word(s, c.header + layout::GaugeHeader::top_element_ref);
   c.face = Word(s, c.top_ref);
-  c.children = Word(s, c.face + 40);
+  c.children = Word(s, c.face + layout::ElementHead::children);
   c.needle = c.children ? Word(s, c.children) : 0;
   return c;
 }
@@ -109,8 +116,8 @@ class ShippedGaugeTest : public ::testing::Test {
   void Load(const std::string& module) {
     session = LoadShipped(module);
     chain = WalkChain(*session);
-    variable = chain.needle + 60;
-    callback = Word(*session, chain.needle + 88);
+    variable = chain.needle + layout::Needle::variable;
+    callback = Word(*session, chain.needle + layout::Needle::value_callback);
   }
   std::unique_ptr<GaugeSession> session;
   Chain chain;
@@ -120,18 +127,18 @@ class ShippedGaugeTest : public ::testing::Test {
 // A face (StaticImageElement) whose one child is the needle.
 inline void ExpectFaceRecord(const GaugeSession& s, const Chain& c, uint32_t bitmap_id, uint32_t failures,
                              uint32_t image_flags) {
-  ExpectWritable(s, c.face, 80, "face");
-  ExpectFields(s, c.face, {{"kind", 0, 4, 0},
-                           {"bitmap_id", 4, 4, bitmap_id},
-                           {"position, host_point, origin", 8, 24, 0},
-                           {"gauge", 32, 4, c.header},
-                           {"previous", 36, 4, 0},
-                           {"failures", 44, 4, failures},
-                           {"image_flags", 48, 4, image_flags},
-                           {"reserved", 52, 8, 0},
-                           {"host_image", 60, 20, 0}});
-  ExpectWritable(s, c.children, 8, "children of the face");
-  ExpectFields(s, c.children, {{"children[0]", 0, 4, c.needle}, {"children[1]", 4, 4, 0}});
+  ExpectWritable(s, c.face, layout::StaticImage::kSize, "face");
+  ExpectFields(s, c.face, {RECORD_FIELD(StaticImage, kind, 0),
+                           RECORD_FIELD(StaticImage, bitmap_id, bitmap_id),
+                           RECORD_ZEROS(StaticImage, "position, host_point, origin", position, gauge),
+                           RECORD_FIELD(StaticImage, gauge, c.header),
+                           RECORD_FIELD(StaticImage, previous, 0),
+                           RECORD_FIELD(StaticImage, failures, failures),
+                           RECORD_FIELD(StaticImage, image_flags, image_flags),
+                           RECORD_FIELD(ElementHead, reserved, 0),
+                           RECORD_FIELD(StaticImage, host_image, 0)});
+  ExpectWritable(s, c.children, 2 * layout::kWord, "children of the face");
+  ExpectFields(s, c.children, {{"children[0]", 0, layout::kWord, c.needle}, {"children[1]", layout::kWord, layout::kWord, 0}});
 }
 
 struct ExpectedNeedle {
@@ -145,69 +152,75 @@ struct ExpectedNeedle {
 
 // A needle (NeedleElement) without children, its value function in the code.
 inline void ExpectNeedleRecord(const GaugeSession& s, const Chain& c, const ExpectedNeedle& e) {
-  ExpectWritable(s, c.needle, 224, "needle");
-  ExpectFields(s, c.needle, {{"kind", 0, 4, 1},
-                             {"bitmap_id", 4, 4, e.bitmap_id},
-                             {"position.x", 8, 4, uint32_t(e.position.x)},
-                             {"position.y", 12, 4, uint32_t(e.position.y)},
-                             {"host_point", 16, 8, 0},
-                             {"origin.x", 24, 4, uint32_t(e.origin.x)},
-                             {"origin.y", 28, 4, uint32_t(e.origin.y)},
-                             {"gauge", 32, 4, c.header},
-                             {"previous, children", 36, 8, 0},
-                             {"failures", 44, 4, e.failures},
-                             {"image_flags", 48, 4, 0x3},
-                             {"reserved", 52, 8, 0},
-                             {"variable.id", 60, 4, e.variable_id},
-                             {"variable.host_pointer, value_type, value, previous_value", 64, 24, 0},
-                             {"needle_host_words", 92, 12, 0},
-                             {"needle_point.x", 104, 4, uint32_t(e.needle_point.x)},
-                             {"needle_point.y", 108, 4, uint32_t(e.needle_point.y)},
-                             {"calibration", 112, 4, e.calibration},
-                             {"calibration_count", 116, 4, e.calibration_count},
-                             {"step_limit", 120, 4, e.step_limit},
-                             {"host_tail", 124, 100, 0}});
-  ExpectRoutine(s, Word(s, c.needle + 88), "value_callback");
+  using N = layout::Needle;
+  using P = layout::Point;
+  using V = layout::Variable;
+  ExpectWritable(s, c.needle, N::kSize, "needle");
+  ExpectFields(s, c.needle, {RECORD_FIELD(Needle, kind, 1),
+                             RECORD_FIELD(Needle, bitmap_id, e.bitmap_id),
+                             {"position.x", N::position + P::x, 4, uint32_t(e.position.x)},
+                             {"position.y", N::position + P::y, 4, uint32_t(e.position.y)},
+                             RECORD_FIELD(Needle, host_point, 0),
+                             {"origin.x", N::origin + P::x, 4, uint32_t(e.origin.x)},
+                             {"origin.y", N::origin + P::y, 4, uint32_t(e.origin.y)},
+                             RECORD_FIELD(Needle, gauge, c.header),
+                             RECORD_ZEROS(Needle, "previous, children", previous, failures),
+                             RECORD_FIELD(Needle, failures, e.failures),
+                             RECORD_FIELD(Needle, image_flags, 0x3),
+                             RECORD_FIELD(ElementHead, reserved, 0),
+                             {"variable.id", N::variable + V::id, 4, e.variable_id},
+                             {"variable.host_pointer, value_type, value, previous_value", N::variable + V::host_pointer,
+                              V::kSize - V::host_pointer, 0},
+                             RECORD_FIELD(Needle, needle_host_words, 0),
+                             {"needle_point.x", N::needle_point + P::x, 4, uint32_t(e.needle_point.x)},
+                             {"needle_point.y", N::needle_point + P::y, 4, uint32_t(e.needle_point.y)},
+                             RECORD_FIELD(Needle, calibration, e.calibration),
+                             RECORD_FIELD(Needle, calibration_count, e.calibration_count),
+                             RECORD_FIELD(Needle, step_limit, e.step_limit),
+                             RECORD_FIELD(Needle, host_tail, 0)});
+  ExpectRoutine(s, Word(s, c.needle + N::value_callback), "value_callback");
 }
 
 // A failure list: these (key, action) pairs, reserved words 0, then the all-zero end.
 inline void ExpectFailureList(const GaugeSession& s, uint32_t list, const std::vector<FailureInfo>& entries) {
   ASSERT_NE(list, 0u);
-  const uint32_t size = uint32_t(entries.size() + 1) * 12;
+  using F = layout::FailureEntry;
+  const uint32_t size = uint32_t(entries.size() + 1) * F::kSize;
   ExpectWritable(s, list, size, "failure list");
   for (size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE("failure " + std::to_string(i));
-    const uint32_t entry = list + 12 * uint32_t(i);
-    ExpectFields(s, entry, {{"key", 0, 4, uint32_t(entries[i].key)},
-                            {"action", 4, 4, uint32_t(entries[i].action)},
-                            {"reserved", 8, 4, 0}});
+    const uint32_t entry = list + F::kSize * uint32_t(i);
+    ExpectFields(s, entry, {RECORD_FIELD(FailureEntry, key, uint32_t(entries[i].key)),
+                            RECORD_FIELD(FailureEntry, action, uint32_t(entries[i].action)),
+                            RECORD_FIELD(FailureEntry, reserved, 0)});
   }
-  ExpectFields(s, list + size - 12, {{"end of list", 0, 12, 0}});
+  ExpectFields(s, list + size - F::kSize, {{"end of list", 0, F::kSize, 0}});
 }
 
 // Linkage's one gauge, and its header word by word.
 inline void ExpectGaugeHeader(const GaugeSession& s, const Chain& c, const std::string& name,
                               uint32_t default_size) {
-  EXPECT_EQ(Word(s, s.linkage() + 28), 0u) << "Linkage.gauges ends after one header";
-  ExpectWritable(s, c.header, 88, "gauge header");
-  ExpectFields(s, c.header, {{"version", 0x00, 4, 610},
-                             {"reserved", 0x28, 4, 0},
-                             {"default_size", 0x2C, 4, default_size},
-                             {"reserved tail", 0x30, 40, 0}});
-  const uint32_t name_address = Word(s, c.header + 0x04);
+  using H = layout::GaugeHeader;
+  EXPECT_EQ(Word(s, s.linkage() + layout::Linkage::gauges + layout::kWord), 0u) << "Linkage.gauges ends after one header";
+  ExpectWritable(s, c.header, H::kSize, "gauge header");
+  ExpectFields(s, c.header, {RECORD_FIELD(GaugeHeader, version, 610),
+                             RECORD_FIELD(GaugeHeader, reserved, 0),
+                             RECORD_FIELD(GaugeHeader, default_size, default_size),
+                             RECORD_FIELD(GaugeHeader, reserved_tail, 0)});
+  const uint32_t name_address = Word(s, c.header + H::name);
   EXPECT_EQ(s.emulator().ReadString(name_address, 64), name);
   ExpectWritable(s, name_address, uint32_t(name.size() + 1), "gauge name");
   ExpectWritable(s, c.top_ref, 4, "top_element");
   EXPECT_EQ(c.face, s.top_element());
   const char* routines[] = {"query", "install", "initialize", "update", "generate", "draw", "kill"};
-  for (uint32_t i = 0; i < 7; ++i) ExpectRoutine(s, Word(s, c.header + 0x0C + 4 * i), routines[i]);
+  for (uint32_t i = 0; i < 7; ++i) ExpectRoutine(s, Word(s, c.header + H::query + layout::kWord * i), routines[i]);
 }
 
 // The three-entry list of a gauge without clickable areas, as GaugeInstall
 // hands it over: parent, end of parent, end of list; no rectangle, cursor
 // -1, nothing else but the parent's help code. No click reaches the module.
 inline void ExpectListWithoutClickableAreas(GaugeSession& s, const Chain& c, uint32_t parent_help_code) {
-  s.ClearRecords();
+  s.ClearLogs();
   s.Install(0);
   const std::vector<ServiceCall>& calls = s.service_calls();
   ASSERT_EQ(calls.size(), 3u);
@@ -216,18 +229,20 @@ inline void ExpectListWithoutClickableAreas(GaugeSession& s, const Chain& c, uin
   const uint32_t list = calls[1].args[0];
   EXPECT_EQ(calls[1].args[1], c.header);
   EXPECT_EQ(calls[2].args[0], list);
-  ExpectWritable(s, list, 3 * 44, "mouse areas");
-  const int32_t types[] = {1, 3, 0};
+  using A = layout::MouseArea;
+  ExpectWritable(s, list, 3 * A::kSize, "mouse areas");
+  const AreaType types[] = {AreaType::kParent, AreaType::kEndOfParent, AreaType::kEndOfList};
   for (uint32_t i = 0; i < 3; ++i) {
     SCOPED_TRACE("mouse area " + std::to_string(i));
-    ExpectFields(s, list + 44 * i, {{"area_type", 0, 4, uint32_t(types[i])},
-                                    {"box", 4, 16, 0},
-                                    {"cursor", 20, 4, 0xFFFFFFFFu},
-                                    {"help_code", 24, 4, i == 0 ? parent_help_code : 0},
-                                    {"area_flags, event_code, function, extra", 28, 16, 0}});
+    ExpectFields(s, list + A::kSize * i, {RECORD_FIELD(MouseArea, area_type, uint32_t(types[i])),
+                                          RECORD_FIELD(MouseArea, box, 0),
+                                          RECORD_FIELD(MouseArea, cursor, 0xFFFFFFFFu),
+                                          RECORD_FIELD(MouseArea, help_code, i == 0 ? parent_help_code : 0),
+                                          {"area_flags, event_code, function, extra", A::area_flags,
+                                           A::kSize - A::area_flags, 0}});
   }
   EXPECT_EQ(s.MouseAreas().size(), 3u);
-  s.ClearRecords();
+  s.ClearLogs();
   for (auto [x, y] : {std::pair{0, 0}, {100, 100}, {150, 150}, {275, 275}}) {
     EXPECT_FALSE(s.Click(x, y).hit) << x << ", " << y;
   }
@@ -236,7 +251,7 @@ inline void ExpectListWithoutClickableAreas(GaugeSession& s, const Chain& c, uin
 
 // GaugeInitialize of a gauge without variables of its own: InitializeElements alone.
 inline void ExpectInitializeForwardsOnly(GaugeSession& s, const Chain& c) {
-  s.ClearRecords();
+  s.ClearLogs();
   s.Initialize();
   ASSERT_EQ(s.service_calls().size(), 1u);
   EXPECT_EQ(s.service_calls()[0].name, "InitializeElements");
@@ -304,12 +319,12 @@ struct ValueCall {
 // Stores `input` in the variable's value, sets the control word, calls.
 inline ValueCall CallValueFunction(GaugeSession& s, uint32_t callback, uint32_t variable, double input,
                                    uint16_t control_word) {
-  s.emulator().WriteDouble(variable + 12, input);
+  s.emulator().WriteDouble(variable + layout::Variable::value, input);
   s.emulator().SetFpuControlWord(control_word);
-  s.ClearRecords();
+  s.ClearLogs();
   ValueCall call;
   call.result = s.CallDouble(callback, {variable});
-  call.value_after = Bits(s.emulator().ReadDouble(variable + 12));
+  call.value_after = Bits(s.emulator().ReadDouble(variable + layout::Variable::value));
   call.control_word_after = s.emulator().fpu_control_word();
   call.accesses = s.audit();
   call.services = s.service_calls();

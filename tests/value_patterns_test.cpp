@@ -86,14 +86,14 @@ class ValuePatterns : public ::testing::Test {
     session_->Install(0);
     session_->Initialize();
     slots_ = ValueSlots(*session_);
-    session_->ClearRecords();
+    session_->ClearLogs();
   }
 
   // Calls a value function with `value` in its variable record under the
   // i-th control word; counts the service calls it made.
   double Call(const ValueSlot& slot, double value, int i) {
     session_->emulator().SetFpuControlWord(kControlWords[i % 3]);
-    session_->emulator().WriteDouble(slot.variable + kVariableValue, value);
+    session_->emulator().WriteDouble(slot.variable + layout::Variable::value, value);
     const size_t before = session_->service_calls().size();
     const double result = session_->CallDouble(slot.callback, {slot.variable});
     new_calls_ = session_->service_calls().size() - before;
@@ -104,7 +104,7 @@ class ValuePatterns : public ::testing::Test {
   void Audit(int i) {
     if (i == 0) session_->SetAudit(true);
     if (i == kAudited) session_->SetAudit(false);
-    session_->ClearRecords();
+    session_->ClearLogs();
   }
 
   // Module writes since the last Audit(), as "record.field" names.
@@ -143,7 +143,7 @@ TEST_F(ValuePatterns, AirspeedNeedleMatchesTheScaleAndTouchesNothing) {
     const double r = Call(needle, x, i);
     EXPECT_SAME_BITS(r, AirspeedAngle(x), x);
     ASSERT_TRUE(r >= 146.25 && r <= 810) << Bits(x);
-    ASSERT_EQ(std::bit_cast<uint64_t>(session_->emulator().ReadDouble(needle.variable + kVariableValue)),
+    ASSERT_EQ(std::bit_cast<uint64_t>(session_->emulator().ReadDouble(needle.variable + layout::Variable::value)),
               std::bit_cast<uint64_t>(x)) << "the record keeps the host's value";
     ASSERT_EQ(new_calls_, 0u) << Bits(x);
     ASSERT_TRUE(Writes().empty()) << Bits(x) << ": wrote " << Writes().front();
@@ -161,7 +161,7 @@ TEST_F(ValuePatterns, ClimbNeedleClampsAndWritesBackOnlyWhenClamped) {
     const double r = Call(needle, x, i);
     EXPECT_RETURNED(r, expected, x);
     ASSERT_TRUE(r >= -5850 && r <= 5850) << Bits(x);
-    const double record = session_->emulator().ReadDouble(needle.variable + kVariableValue);
+    const double record = session_->emulator().ReadDouble(needle.variable + layout::Variable::value);
     EXPECT_SAME_BITS(record, expected, x);
     ASSERT_EQ(new_calls_, 0u) << Bits(x);
     const bool clamped = std::bit_cast<uint64_t>(expected) != std::bit_cast<uint64_t>(x);
@@ -195,7 +195,7 @@ TEST_F(ValuePatterns, LandingNeedleAndDrumFollowTheWholeMetre) {
     const ServiceCall& read = session_->service_calls().back();
     ASSERT_EQ(read.name, "ReadVariable");
     ASSERT_NE(read.args[0], needle.variable) << "the needle's own record is never handed to the host";
-    ASSERT_EQ(std::bit_cast<uint64_t>(session_->emulator().ReadDouble(needle.variable + kVariableValue)),
+    ASSERT_EQ(std::bit_cast<uint64_t>(session_->emulator().ReadDouble(needle.variable + layout::Variable::value)),
               std::bit_cast<uint64_t>(x)) << "the needle's record is only read";
     if (i < kAudited) {
       const std::vector<AuditEntry>& audit = session_->audit();
@@ -228,8 +228,8 @@ TEST_F(ValuePatterns, LandingReadoutStaysInsideTheHostsBuffer) {
     session_->emulator().SetFpuControlWord(kControlWords[i % 3]);
     // The host's driver: a buffer of char_count + 1 bytes with guard bytes
     // around it, checked after the call (a stray byte fails the run).
-    const std::vector<ElementState> chain = session_->EvaluateElements();
-    const ElementState& readout = chain.at(2);
+    const std::vector<ElementSnapshot> chain = session_->EvaluateElements();
+    const auto& readout = std::get<StringState>(chain.at(2));
     ASSERT_EQ(readout.text, ReadoutText(x)) << Bits(x);
     ASSERT_EQ(readout.text.size(), 4u);
     EXPECT_RETURNED(readout.results.at(0), x, x);
@@ -243,7 +243,7 @@ TEST_F(ValuePatterns, LandingReadoutStaysInsideTheHostsBuffer) {
 TEST_F(ValuePatterns, LandingPassFunctionsReturnTheirInput) {
   Start("Tavoran_Landing");
   const ValueSlot& pass = Slot("string", 1);
-  const uint32_t real = session_->emulator().ReadWord(StringElement(*session_) + kStringRealFunction);
+  const uint32_t real = session_->emulator().ReadWord(StringElement(*session_) + layout::String::real_function);
   PatternSource patterns(76, {0});
   for (int i = 0; i < kPatterns; ++i) {
     Audit(i);

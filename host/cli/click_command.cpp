@@ -62,7 +62,7 @@ int RunClick(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kClick({"click", kUsage, RunClick});
-
 }  // namespace
+
+Command ClickCommand() { return {"click", kUsage, RunClick}; }
 }  // namespace gauge::cli

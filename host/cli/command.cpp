@@ -1,11 +1,11 @@
-// The table of subcommands, in a file of its own so that the fuzz target
-// can run the info command without gauge-host's main().
+// The table of subcommands.
 #include "command.h"
 
 namespace gauge::cli {
 
-std::vector<Command>& Commands() {
-  static std::vector<Command> commands;
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {ClickCommand(), InfoCommand(), RenderCommand(), RunCommand(),
+                                                SweepCommand()};
   return commands;
 }
 

@@ -1,5 +1,5 @@
-// gauge-host's subcommands: each source file registers its own with a
-// static CommandRegistration, so new subcommands live in their own files.
+// gauge-host's subcommands, each defined in a file of its own and listed
+// once in Commands().
 #pragma once
 
 #include <functional>
@@ -16,10 +16,12 @@ struct Command {
   std::function<int(const std::vector<std::string>& args)> run;
 };
 
-std::vector<Command>& Commands();
+Command ClickCommand();
+Command InfoCommand();
+Command RenderCommand();
+Command RunCommand();
+Command SweepCommand();
 
-struct CommandRegistration {
-  explicit CommandRegistration(Command command) { Commands().push_back(std::move(command)); }
-};
+const std::vector<Command>& Commands();
 
 }  // namespace gauge::cli

@@ -12,20 +12,13 @@ namespace gauge::cli {
 namespace {
 
 constexpr char kUsage[] = "info FILE.gau [--json]";
-
-const char* AreaTypeName(int32_t type) {
-  switch (type) {
-    case 0: return "end of list";
-    case 1: return "parent";
-    case 2: return "child";
-    case 3: return "end of parent";
-  }
-  return "unknown";
-}
+using L = layout::Linkage;
+using H = layout::GaugeHeader;
 
 struct Info {
   GaugeSession& session;
   uint32_t word(uint32_t address) const { return session.emulator().ReadWord(address); }
+  uint32_t linkage_word(uint32_t offset) const { return word(session.linkage() + offset); }
   uint32_t header_word(uint32_t offset) const { return word(session.gauge_header() + offset); }
 };
 
@@ -35,51 +28,53 @@ std::string PointText(Point p) {
   return text;
 }
 
-void PrintElementText(const ElementState& e, const std::vector<ElementState>& all) {
+void PrintElementText(const ElementSnapshot& element, const std::vector<ElementSnapshot>& all) {
+  const ElementCommon& e = Common(element);
+  const ElementKind kind = KindOf(element);
   std::string indent = "  ";
-  for (int p = e.parent; p >= 0; p = all[p].parent) indent += "  ";
+  for (int p = e.parent; p >= 0; p = Common(all[p]).parent) indent += "  ";
   std::printf("%s%s: kind %d (%s), bitmap %d, position %s, origin %s, image_flags %s\n", indent.c_str(),
-              e.role.c_str(), e.kind, ElementKindName(e.kind), e.bitmap_id, PointText(e.position).c_str(),
+              e.role.c_str(), int32_t(kind), ElementKindName(kind), e.bitmap_id, PointText(e.position).c_str(),
               PointText(e.origin).c_str(), Hex(e.image_flags).c_str());
   indent += "  ";
   std::string failures;
   for (const FailureInfo& f : e.failures)
     failures.append(failures.empty() ? "" : ", ").append(PointText({f.key, f.action}));
   std::printf("%sfailures: %s\n", indent.c_str(), failures.empty() ? "none" : failures.c_str());
-  if (!e.variable_ids.empty()) {
+  if (const std::vector<int32_t> variable_ids = VariableIds(element); !variable_ids.empty()) {
     std::string ids;
-    for (int32_t id : e.variable_ids) ids.append(ids.empty() ? "" : ", ").append(std::to_string(id));
+    for (int32_t id : variable_ids) ids.append(ids.empty() ? "" : ", ").append(std::to_string(id));
     std::printf("%svariable ids: %s\n", indent.c_str(), ids.c_str());
   }
-  if (e.kind == 1) {
-    std::printf("%sneedle_point %s, step_limit %d, calibration: %s\n", indent.c_str(), PointText(e.needle_point).c_str(),
-                e.step_limit, e.calibration.empty() ? "none" : (std::to_string(e.calibration.size()) + " points").c_str());
-    for (const CalibrationEntry& c : e.calibration)
+  if (const auto* n = std::get_if<NeedleState>(&element)) {
+    std::printf("%sneedle_point %s, step_limit %d, calibration: %s\n", indent.c_str(), PointText(n->needle_point).c_str(),
+                n->step_limit, n->calibration.empty() ? "none" : (std::to_string(n->calibration.size()) + " points").c_str());
+    for (const CalibrationEntry& c : n->calibration)
       std::printf("%s  %s = %s\n", indent.c_str(), PointText(c.point).c_str(), DoubleText(c.value).c_str());
-  } else if (e.kind == 2) {
+  } else if (const auto* t = std::get_if<StringState>(&element)) {
     std::printf("%stext box %d x %d, colour %s, font \"%s\" weight %u charset %u, format %s, char_count %u\n",
-                indent.c_str(), e.text_size.x, e.text_size.y, Hex(e.text_colour).c_str(), e.font_face.c_str(), e.font_weight,
-                e.font_charset, Hex(e.text_format).c_str(), e.char_count);
-  } else if (e.kind == 6) {
-    std::printf("%sfactor %s, factor_pair %s, %s\n", indent.c_str(), DoubleText(e.factor).c_str(),
-                DoubleText(e.factor_pair[0]).c_str(), DoubleText(e.factor_pair[1]).c_str());
+                indent.c_str(), t->text_size.x, t->text_size.y, Hex(t->text_colour).c_str(), t->font_face.c_str(),
+                t->font_weight, t->font_charset, Hex(t->text_format).c_str(), t->char_count);
+  } else if (const auto* p = std::get_if<SpriteState>(&element)) {
+    std::printf("%sfactor %s, factor_pair %s, %s\n", indent.c_str(), DoubleText(p->factor).c_str(),
+                DoubleText(p->factor_pair[0]).c_str(), DoubleText(p->factor_pair[1]).c_str());
   }
 }
 
-void PrintText(const Info& info, const std::vector<ElementState>& elements,
+void PrintText(const Info& info, const std::vector<ElementSnapshot>& elements,
                const std::vector<MouseAreaInfo>& areas, const std::vector<BitmapResource>& bitmaps) {
   GaugeSession& s = info.session;
   std::printf("gauge \"%s\"\n", s.gauge_name().c_str());
   std::printf("  module: preferred base %s, loaded at %s\n", Hex(s.preferred_base()).c_str(), Hex(s.base()).c_str());
   std::printf("  Linkage: linkage_id %s, on_load %s, on_unload %s, gauges [%s, %s]\n",
-              Hex(info.word(s.linkage())).c_str(), Hex(info.word(s.linkage() + 4)).c_str(),
-              Hex(info.word(s.linkage() + 8)).c_str(), Hex(info.word(s.linkage() + 24)).c_str(),
-              Hex(info.word(s.linkage() + 28)).c_str());
-  std::printf("  ImportTable: import_id %s\n", Hex(info.word(s.import_table())).c_str());
-  std::printf("  header: version %u, default_size %u, top_element_ref %s\n", info.header_word(0),
-              info.header_word(0x2C), Hex(info.header_word(8)).c_str());
+              Hex(info.linkage_word(L::linkage_id)).c_str(), Hex(info.linkage_word(L::on_load)).c_str(),
+              Hex(info.linkage_word(L::on_unload)).c_str(), Hex(info.linkage_word(L::gauges)).c_str(),
+              Hex(info.linkage_word(L::gauges + layout::kWord)).c_str());
+  std::printf("  ImportTable: import_id %s\n", Hex(info.word(s.import_table() + layout::ServiceImport::import_id)).c_str());
+  std::printf("  header: version %u, default_size %u, top_element_ref %s\n", info.header_word(H::version),
+              info.header_word(H::default_size), Hex(info.header_word(H::top_element_ref)).c_str());
   std::printf("elements\n");
-  for (const ElementState& e : elements) PrintElementText(e, elements);
+  for (const ElementSnapshot& e : elements) PrintElementText(e, elements);
   std::printf("mouse areas\n");
   for (size_t i = 0; i < areas.size(); ++i) {
     const MouseAreaInfo& a = areas[i];
@@ -102,53 +97,55 @@ void PointJson(JsonWriter& j, const char* key, Point p) {
   j.Key(key).BeginArray().Integer(p.x).Integer(p.y).EndArray();
 }
 
-void ElementJson(JsonWriter& j, const ElementState& e) {
-  j.BeginObject().Key("role").String(e.role).Key("kind").Integer(e.kind).Key("kind_name").String(ElementKindName(e.kind));
+void ElementJson(JsonWriter& j, const ElementSnapshot& element) {
+  const ElementCommon& e = Common(element);
+  const ElementKind kind = KindOf(element);
+  j.BeginObject().Key("role").String(e.role).Key("kind").Integer(int32_t(kind)).Key("kind_name").String(ElementKindName(kind));
   j.Key("bitmap_id").Integer(e.bitmap_id);
   PointJson(j, "position", e.position);
   PointJson(j, "origin", e.origin);
   j.Key("image_flags").Integer(e.image_flags).Key("failures").BeginArray();
   for (const FailureInfo& f : e.failures) j.BeginArray().Integer(f.key).Integer(f.action).EndArray();
   j.EndArray().Key("variable_ids").BeginArray();
-  for (int32_t id : e.variable_ids) j.Integer(id);
+  for (int32_t id : VariableIds(element)) j.Integer(id);
   j.EndArray();
-  if (e.kind == 1) {
-    PointJson(j, "needle_point", e.needle_point);
-    j.Key("step_limit").Integer(e.step_limit).Key("calibration").BeginArray();
-    for (const CalibrationEntry& c : e.calibration) {
+  if (const auto* n = std::get_if<NeedleState>(&element)) {
+    PointJson(j, "needle_point", n->needle_point);
+    j.Key("step_limit").Integer(n->step_limit).Key("calibration").BeginArray();
+    for (const CalibrationEntry& c : n->calibration) {
       j.BeginObject();
       PointJson(j, "point", c.point);
       j.Key("value").Number(c.value).EndObject();
     }
     j.EndArray();
-  } else if (e.kind == 2) {
-    PointJson(j, "text_size", e.text_size);
-    j.Key("text_colour").Integer(e.text_colour).Key("font_face").String(e.font_face);
-    j.Key("font_weight").Integer(e.font_weight).Key("font_charset").Integer(e.font_charset);
-    j.Key("text_format").Integer(e.text_format).Key("char_count").Integer(e.char_count);
-  } else if (e.kind == 6) {
-    j.Key("factor").Number(e.factor).Key("factor_pair").BeginArray();
-    j.Number(e.factor_pair[0]).Number(e.factor_pair[1]).EndArray();
+  } else if (const auto* t = std::get_if<StringState>(&element)) {
+    PointJson(j, "text_size", t->text_size);
+    j.Key("text_colour").Integer(t->text_colour).Key("font_face").String(t->font_face);
+    j.Key("font_weight").Integer(t->font_weight).Key("font_charset").Integer(t->font_charset);
+    j.Key("text_format").Integer(t->text_format).Key("char_count").Integer(t->char_count);
+  } else if (const auto* p = std::get_if<SpriteState>(&element)) {
+    j.Key("factor").Number(p->factor).Key("factor_pair").BeginArray();
+    j.Number(p->factor_pair[0]).Number(p->factor_pair[1]).EndArray();
   }
   j.EndObject();
 }
 
-void PrintJson(const Info& info, const std::vector<ElementState>& elements,
+void PrintJson(const Info& info, const std::vector<ElementSnapshot>& elements,
                const std::vector<MouseAreaInfo>& areas, const std::vector<BitmapResource>& bitmaps) {
   GaugeSession& s = info.session;
   JsonWriter j;
   j.BeginObject().Key("name").String(s.gauge_name());
   j.Key("preferred_base").Integer(s.preferred_base()).Key("base").Integer(s.base());
   j.Key("linkage").BeginArray();
-  for (uint32_t i = 0; i < 8; ++i) j.Integer(info.word(s.linkage() + 4 * i));
-  j.EndArray().Key("import_id").Integer(info.word(s.import_table()));
-  j.Key("header").BeginObject().Key("version").Integer(info.header_word(0));
-  j.Key("default_size").Integer(info.header_word(0x2C)).EndObject();
+  for (uint32_t at = 0; at < L::kSize; at += layout::kWord) j.Integer(info.linkage_word(at));
+  j.EndArray().Key("import_id").Integer(info.word(s.import_table() + layout::ServiceImport::import_id));
+  j.Key("header").BeginObject().Key("version").Integer(info.header_word(H::version));
+  j.Key("default_size").Integer(info.header_word(H::default_size)).EndObject();
   j.Key("elements").BeginArray();
-  for (const ElementState& e : elements) ElementJson(j, e);
+  for (const ElementSnapshot& e : elements) ElementJson(j, e);
   j.EndArray().Key("mouse_areas").BeginArray();
   for (const MouseAreaInfo& a : areas) {
-    j.BeginObject().Key("area_type").Integer(a.area_type).Key("type_name").String(AreaTypeName(a.area_type));
+    j.BeginObject().Key("area_type").Integer(int32_t(a.area_type)).Key("type_name").String(AreaTypeName(a.area_type));
     j.Key("box").BeginArray().Integer(a.x).Integer(a.y).Integer(a.width).Integer(a.height).EndArray();
     j.Key("cursor").Integer(a.cursor).Key("help_code").Integer(a.help_code);
     j.Key("area_flags").Integer(a.area_flags).Key("event_code").Integer(a.event_code);
@@ -169,7 +166,7 @@ void PrintJson(const Info& info, const std::vector<ElementState>& elements,
 int RunInfo(const std::vector<std::string>& args) {
   const Arguments a = ParseArguments(args, {"--json"}, {}, 1, kUsage);
   auto session = GaugeSession::Load(a.positional[0]);
-  const std::vector<ElementState> elements = session->ElementStates();
+  const std::vector<ElementSnapshot> elements = session->ElementStates();
   session->Install(0);  // hands over the mouse-area list
   const Info info{*session};
   if (a.has("--json"))
@@ -179,7 +176,7 @@ int RunInfo(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kInfo({"info", kUsage, RunInfo});
-
 }  // namespace
+
+Command InfoCommand() { return {"info", kUsage, RunInfo}; }
 }  // namespace gauge::cli

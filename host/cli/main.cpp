@@ -13,7 +13,7 @@
 namespace {
 
 int PrintUsage() {
-  auto commands = gauge::cli::Commands();
+  std::vector<gauge::cli::Command> commands = gauge::cli::Commands();
   std::sort(commands.begin(), commands.end(), [](auto& a, auto& b) { return a.name < b.name; });
   std::string line = "usage:";
   for (const auto& c : commands) line += " gauge-host " + c.usage + " |";

@@ -1,5 +1,5 @@
 // gauge-host render FILE.gau [--set ID=VALUE ...] -o OUT.png [--scale S] [--areas]
-//   update cycles (see Frame), then the gauge as the host draws it; --areas outlines
+//   update cycles (see Picture), then the gauge as the host draws it; --areas outlines
 //   each clickable area with its cursor code.
 // gauge-host sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...)
 //                  [--set ID=VALUE ...] -o SHEET.png [--scale S]
@@ -54,10 +54,10 @@ std::unique_ptr<GaugeSession> Start(const Arguments& a) {
 // landing altimeter's drum reads the metres its needle stores), so after
 // one cycle it would still show the previous values.
 // `check`, when given, sees the picture's size in pixels before it is drawn.
-render::Canvas Frame(GaugeSession& session, render::Renderer& renderer, double scale,
-                     const std::function<void(double width, double height)>& check = {}) {
-  session.RunFrame();
-  const GaugePicture picture = PictureOf(session, session.RunFrame());
+render::Canvas Picture(GaugeSession& session, render::Renderer& renderer, double scale,
+                       const std::function<void(double width, double height)>& check = {}) {
+  session.RunUpdateCycle();
+  const GaugePicture picture = PictureOf(session, session.RunUpdateCycle());
   if (check) check(picture.scene.width * scale, picture.scene.height * scale);
   render::Canvas canvas;
   std::string error;
@@ -76,7 +76,7 @@ int Render(const std::vector<std::string>& args) {
   const double scale = ScaleOf(a);
   auto session = Start(a);
   render::Renderer renderer;
-  render::Canvas canvas = Frame(*session, renderer, scale);
+  render::Canvas canvas = Picture(*session, renderer, scale);
   if (a.has("--areas")) render::DrawAreaOutlines(canvas, ClickableAreas(*session), scale, renderer.text());
   Write(output, canvas);
   return 0;
@@ -137,15 +137,15 @@ int Sweep(const std::vector<std::string>& args) {
   };
   for (const double value : values) {
     session->SetVariable(static_cast<int32_t>(var), value);
-    frames.push_back(Frame(*session, renderer, scale, fits));
+    frames.push_back(Picture(*session, renderer, scale, fits));
     captions.push_back(Caption(value));
   }
   Write(output, render::ContactSheet(frames, captions, renderer.text()));
   return 0;
 }
 
-const CommandRegistration kRender({"render", kRenderUsage, Render});
-const CommandRegistration kSweep({"sweep", kSweepUsage, Sweep});
-
 }  // namespace
+
+Command RenderCommand() { return {"render", kRenderUsage, Render}; }
+Command SweepCommand() { return {"sweep", kSweepUsage, Sweep}; }
 }  // namespace gauge::cli

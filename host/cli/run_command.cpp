@@ -17,20 +17,23 @@ constexpr int64_t kMaxFrames = 100000;
 struct Phase {
   std::string name;  // "install", "initialize", "frame 1", "kill"
   std::vector<ServiceCall> calls;
-  std::vector<ElementState> elements;
+  std::vector<ElementSnapshot> elements;
 };
 
 void PrintText(const std::vector<Phase>& phases) {
   for (const Phase& phase : phases) {
     std::printf("%s\n", phase.name.c_str());
     for (const ServiceCall& call : phase.calls) std::printf("  call %s\n", CallText(call).c_str());
-    for (const ElementState& e : phase.elements) {
-      for (double r : e.results)
-        std::printf("  value %s %s %s\n", e.role.c_str(), DoubleText(r).c_str(), DoubleBits(r).c_str());
-      if (e.real_result)
-        std::printf("  real %s %s %s\n", e.role.c_str(), DoubleText(*e.real_result).c_str(),
-                    DoubleBits(*e.real_result).c_str());
-      if (e.kind == 2) std::printf("  text %s \"%s\"\n", e.role.c_str(), e.text.c_str());
+    for (const ElementSnapshot& element : phase.elements) {
+      const std::string& role = Common(element).role;
+      for (double r : Results(element))
+        std::printf("  value %s %s %s\n", role.c_str(), DoubleText(r).c_str(), DoubleBits(r).c_str());
+      if (const auto* s = std::get_if<StringState>(&element)) {
+        if (s->real_result)
+          std::printf("  real %s %s %s\n", role.c_str(), DoubleText(*s->real_result).c_str(),
+                      DoubleBits(*s->real_result).c_str());
+        std::printf("  text %s \"%s\"\n", role.c_str(), s->text.c_str());
+      }
     }
   }
 }
@@ -46,16 +49,18 @@ void PrintJson(const std::vector<Phase>& phases) {
     json.BeginObject().Key("phase").String(phase.name).Key("calls").BeginArray();
     for (const ServiceCall& call : phase.calls) CallJson(json, call);
     json.EndArray().Key("elements").BeginArray();
-    for (const ElementState& e : phase.elements) {
-      json.BeginObject().Key("role").String(e.role).Key("kind").Integer(e.kind);
+    for (const ElementSnapshot& element : phase.elements) {
+      json.BeginObject().Key("role").String(Common(element).role).Key("kind").Integer(int32_t(KindOf(element)));
       json.Key("results").BeginArray();
-      for (double r : e.results) ResultJson(json, r);
+      for (double r : Results(element)) ResultJson(json, r);
       json.EndArray();
-      if (e.real_result) {
-        json.Key("real_result");
-        ResultJson(json, *e.real_result);
+      if (const auto* s = std::get_if<StringState>(&element)) {
+        if (s->real_result) {
+          json.Key("real_result");
+          ResultJson(json, *s->real_result);
+        }
+        json.Key("text").String(s->text);
       }
-      if (e.kind == 2) json.Key("text").String(e.text);
       json.EndObject();
     }
     json.EndArray().EndObject();
@@ -81,11 +86,11 @@ int Run(const std::vector<std::string>& args) {
     p.calls.assign(session->service_calls().begin() + first, session->service_calls().end());
     phases.push_back(std::move(p));
   };
-  using States = std::vector<ElementState>;
+  using States = std::vector<ElementSnapshot>;
   phase("install", [&] { session->Install(0); return States{}; });
   phase("initialize", [&] { session->Initialize(); return States{}; });
   for (int64_t i = 1; i <= frames; ++i)
-    phase("frame " + std::to_string(i), [&] { return session->RunFrame(0); });
+    phase("frame " + std::to_string(i), [&] { return session->RunUpdateCycle(0); });
   phase("kill", [&] { session->Kill(); return States{}; });
 
   if (a.has("--json"))
@@ -95,7 +100,7 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kRun({"run", kUsage, Run});
-
 }  // namespace
+
+Command RunCommand() { return {"run", kUsage, Run}; }
 }  // namespace gauge::cli

@@ -18,13 +18,11 @@ namespace {
 std::string module_path;
 
 void RunInfoCommand(const std::vector<std::string>& args) {
-  for (const gauge::cli::Command& command : gauge::cli::Commands()) {
-    if (command.name != "info") continue;
-    try {
-      command.run(args);
-    } catch (const gauge::HostError&) {
-      // gauge-host prints it as one line and exits with 2
-    }
+  static const gauge::cli::Command info = gauge::cli::InfoCommand();
+  try {
+    info.run(args);
+  } catch (const gauge::HostError&) {
+    // gauge-host prints it as one line and exits with 2
   }
 }
 

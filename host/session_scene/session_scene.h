@@ -10,7 +10,7 @@
 #include "gauge_session.h"
 #include "scene.h"
 
-namespace gauge::cli {
+namespace gauge {
 
 struct GaugePicture {
   std::map<uint32_t, IndexedBitmap> bitmaps;  // by resource number; the scene points into it
@@ -24,9 +24,9 @@ struct GaugePicture {
 // own number + 3, when the module has one; a string shows the text read
 // back from its buffer. Throws HostError when an element names a bitmap
 // the module does not have.
-GaugePicture PictureOf(const GaugeSession& session, const std::vector<ElementState>& chain);
+GaugePicture PictureOf(const GaugeSession& session, const std::vector<ElementSnapshot>& chain);
 
-// The child areas of the registered mouse-area list, in list order.
+// The child areas of the registered mouse-area list (the ones clicks go to), in list order.
 std::vector<render::AreaOutline> ClickableAreas(const GaugeSession& session);
 
-}  // namespace gauge::cli
+}  // namespace gauge
