@@ -212,3 +212,60 @@ TEST(RunBudget, EachRecordedServiceCallIsCharged) {
 }
 
 }  // namespace
+
+// ---- guards: each test fails when the guarded behaviour is broken ---------
+
+// realloc moves the block and keeps its old bytes (up to the smaller size).
+TEST(CrtStubsUnit, ReallocKeepsTheOldBytes) {
+  Crt crt;
+  uint32_t block = 0;
+  crt.Call("malloc", {8}, &block);
+  ASSERT_NE(block, 0u);
+  const uint8_t pattern[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  crt.e.Write(block, pattern, sizeof pattern);
+  uint32_t grown = 0;
+  crt.Call("realloc", {block, 64}, &grown);
+  ASSERT_NE(grown, 0u);
+  uint8_t kept[8] = {};
+  crt.e.Read(grown, kept, sizeof kept);
+  EXPECT_EQ(std::memcmp(kept, pattern, sizeof pattern), 0) << "growing lost the old bytes";
+  uint32_t shrunk = 0;
+  crt.Call("realloc", {grown, 4}, &shrunk);
+  ASSERT_NE(shrunk, 0u);
+  uint8_t prefix[4] = {};
+  crt.e.Read(shrunk, prefix, sizeof prefix);
+  EXPECT_EQ(std::memcmp(prefix, pattern, sizeof prefix), 0) << "shrinking lost the kept bytes";
+}
+
+// A stub that pops its own arguments (the services' convention), called
+// straight: it sees its arguments and the call leaves the stack balanced.
+TEST(EmulatorUnit, AStubThatPopsItsArgumentsBalancesTheStack) {
+  Emulator e;
+  std::vector<uint32_t> seen;
+  const uint32_t stub = e.AddStub(2, true, [&](StubFrame& f) {
+    seen = {f.arg(0), f.arg(1)};
+    f.set_result(f.arg(0) + f.arg(1));
+  });
+  EXPECT_EQ(e.CallWord(stub, std::vector<uint32_t>{30, 12}), 42u);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{30, 12}));
+  EXPECT_EQ(e.CallWord(stub, std::vector<uint32_t>{1, 2}), 3u) << "the next call finds the stack as before";
+}
+
+// Calls with more argument words than the trampoline's registers carry:
+// every word arrives in order, for a callee that pops them and one that does not.
+TEST(EmulatorUnit, CallsWithMoreThanSixArgumentWords) {
+  for (const bool callee_pops : {true, false}) {
+    SCOPED_TRACE(callee_pops ? "callee pops" : "caller pops");
+    Emulator e;
+    std::vector<uint32_t> seen;
+    const uint32_t stub = e.AddStub(9, callee_pops, [&](StubFrame& f) {
+      seen.clear();
+      for (int i = 0; i < 9; ++i) seen.push_back(f.arg(i));
+      f.set_result(seen.back());
+    });
+    const std::vector<uint32_t> args = {11, 12, 13, 14, 15, 16, 17, 18, 19};
+    const uint32_t function = callee_pops ? stub : CallerOf(e, stub, 9);
+    EXPECT_EQ(e.CallWord(function, args), 19u);
+    EXPECT_EQ(seen, args);
+  }
+}

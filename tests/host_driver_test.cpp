@@ -192,3 +192,42 @@ TEST(Driver, AuditNamesTheFieldsModuleCodeTouches) {
 }
 
 }  // namespace
+
+namespace {
+
+// After loading, each section's pages carry exactly its own rights (code
+// runs but is not written, read-only data is neither, data is not run) and
+// the headers are read-only.
+TEST(Loader, SectionPagesCarryTheirProtections) {
+  auto s = GaugeSession::Load(DistModule("Tavoran_Landing"));
+  const gauge::Emulator& e = s->emulator();
+  EXPECT_EQ(e.ProtectionAt(s->base()), uint32_t(gauge::kRead)) << "headers";
+  int checked = 0;
+  for (const gauge::PeSection& section : s->pe().sections()) {
+    if (!section.mapped_size()) continue;
+    SCOPED_TRACE(section.name);
+    const uint32_t expected = (section.readable() ? gauge::kRead : 0) | (section.writable() ? gauge::kWrite : 0) |
+                              (section.executable() ? gauge::kExecute : 0);
+    EXPECT_EQ(e.ProtectionAt(s->base() + section.rva), expected);
+    EXPECT_EQ(e.ProtectionAt(s->base() + section.rva + section.mapped_size() - 1), expected);
+    ++checked;
+  }
+  EXPECT_GE(checked, 3) << "code, read-only data and data at least";
+}
+
+// A needle whose value callback points outside the module is refused
+// before anything is called.
+TEST(Driver, RefusesAValueCallbackOutsideTheModule) {
+  auto s = Fixture();
+  const uint32_t needle = s->records().elements().at(3).address;
+  s->emulator().WriteWord(needle + layout::Needle::value_callback, s->service_table(0));
+  s->ClearLogs();
+  try {
+    s->RunUpdateCycle();
+    FAIL() << "a callback outside the module was called";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("lies outside the module"), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
