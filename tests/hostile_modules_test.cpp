@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "gauge_session.h"
 #include "host_test_support.h"
 
 namespace {
@@ -96,6 +97,36 @@ std::string SharedLeaves() {
   return Quoted(path);
 }
 
+// The airspeed module with its resources replaced by `count` bitmaps of
+// 1024 x 1000 pixels, each its own data.
+std::vector<uint8_t> ManyBitmaps(uint32_t count) {
+  std::vector<uint8_t> b = ReadBytes(DistModule("Ostrel_Airspeed"));
+  const std::vector<uint8_t> dib = Dib(1024, 1000);
+  const uint32_t ids_dir = 24, languages_dir = ids_dir + 16 + 8 * count, data_entries = languages_dir + 24 * count;
+  const uint32_t bitmaps = data_entries + 16 * count;
+  std::vector<uint8_t> tree(bitmaps + count * dib.size(), 0);
+  const uint32_t rva = NextSectionRva(b);
+  tree[14] = 1;
+  PutWord(tree, 16, 2);
+  PutWord(tree, 20, 0x80000000u | ids_dir);
+  tree[ids_dir + 14] = uint8_t(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t languages = languages_dir + 24 * i, entry = data_entries + 16 * i, data = bitmaps + i * uint32_t(dib.size());
+    PutWord(tree, ids_dir + 16 + 8 * i, 1000 + i);
+    PutWord(tree, ids_dir + 20 + 8 * i, 0x80000000u | languages);
+    tree[languages + 14] = 1;
+    PutWord(tree, languages + 16, 1033);
+    PutWord(tree, languages + 20, entry);
+    PutWord(tree, entry, rva + data);
+    PutWord(tree, entry + 4, uint32_t(dib.size()));
+    std::copy(dib.begin(), dib.end(), tree.begin() + data);
+  }
+  AppendSection(b, ".rsrc2", tree);
+  PutWord(b, PeOffsets(b).directory(2), rva);
+  PutWord(b, PeOffsets(b).directory(2) + 4, uint32_t(tree.size()));
+  return b;
+}
+
 // The hostile fixture with a byte of its run-time library's name, or its
 // first section's name, replaced.
 std::string PatchedHostile(const std::string& name, const std::function<void(std::vector<uint8_t>&)>& patch) {
@@ -175,6 +206,32 @@ TEST(HostileModules, EndInOneLineWithinTheirLimits) {
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
+}
+
+// A module's bitmaps decode, each once and when asked for, within the
+// host's budget; past it, a bitmap says why it is not decoded.
+TEST(HostileModules, BitmapsDecodeWithinTheModulesBudget) {
+  auto session = gauge::GaugeSession::LoadBytes(ManyBitmaps(40));
+  const std::vector<gauge::BitmapResource> bitmaps = session->BitmapResources();
+  ASSERT_EQ(bitmaps.size(), 40u);
+  uint64_t decoded = 0;
+  size_t refused = 0;
+  for (const gauge::BitmapResource& b : bitmaps) {
+    if (b.bitmap) {
+      decoded += b.bitmap->pixels.size();
+    } else {
+      ++refused;
+      EXPECT_NE(b.decode_error.find("more than the host's limit"), std::string::npos) << b.decode_error;
+    }
+  }
+  EXPECT_LE(decoded, gauge::GaugeSession::kMaxDecodedBytes);
+  EXPECT_EQ(refused, 40u - gauge::GaugeSession::kMaxDecodedBytes / (1024 * 1000));
+  // Asked again, the same pictures: kept, not decoded again past the budget.
+  const std::vector<gauge::BitmapResource> again = session->BitmapResources();
+  for (size_t i = 0; i < bitmaps.size(); ++i) EXPECT_EQ(again[i].bitmap, bitmaps[i].bitmap) << i;
+  ASSERT_TRUE(session->Bitmap(1000));
+  EXPECT_EQ(session->Bitmap(1000)->width, 1024);
+  EXPECT_FALSE(session->Bitmap(1039));
 }
 
 }  // namespace
