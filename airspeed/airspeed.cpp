@@ -2,20 +2,25 @@
 // 0 to 410, the outer scale (50 to 200) on the first turn, the inner scale
 // (200 to 410) on the second, 0 to 50 squeezed into an unmarked arc.
 #include "gauge_frame.h"
+#include "precision_guard.h"
 
 // The needle angle for an airspeed: clockwise degrees from 3 o'clock, not
 // reduced to one turn (146.25 to 810). The record keeps the host's value.
+// A positive input below the normal range gives a product below it too
+// (rounded twice on the x87), which the sum with 146.25 absorbs either way.
 double __stdcall AirspeedNeedleValue(ModuleVariable* variable) {
-  // Tested from the top segment down, so each input takes one comparison
-  // per segment above its own and computes only its own segment's formula.
-  double v = variable->value;
-  if (v > 200.0) {
-    if (v > 410.0) v = 410.0;
-    return (v - 200.0) * 1.5 + 495.0;
-  }
-  if (v > 50.0) return (v - 50.0) * 2.25 + 157.5;
-  if (!(v >= 0.0)) v = 0.0;  // negatives and NaN
-  return 0.225 * v + 146.25;
+  return InDoublePrecision([variable] {
+    // Tested from the top segment down, so each input takes one comparison
+    // per segment above its own and computes only its own segment's formula.
+    double v = variable->value;
+    if (v > 200.0) {
+      if (v > 410.0) v = 410.0;
+      return (v - 200.0) * 1.5 + 495.0;
+    }
+    if (v > 50.0) return (v - 50.0) * 2.25 + 157.5;
+    if (!(v >= 0.0)) v = 0.0;  // negatives and NaN
+    return 0.225 * v + 146.25;
+  });
 }
 
 extern "C" {

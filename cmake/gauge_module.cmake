@@ -6,7 +6,10 @@
 #
 # Reproducible: no time stamp in the PE header or the export directory, and
 # no build path in any byte (file prefixes mapped; dist/ gets stripped copies).
-set(GAUGE_COMPILE_OPTIONS -O2 -msse2 -mfpmath=sse -fno-exceptions -fno-rtti
+#
+# x87 floating point and no SSE of any kind: the modules run on every x86
+# with an x87 unit and the i686 base set (frame/precision_guard.h).
+set(GAUGE_COMPILE_OPTIONS -O2 -march=i686 -mfpmath=387 -mno-sse -fno-exceptions -fno-rtti
     -Wall -Wextra -Werror -fno-asynchronous-unwind-tables
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
@@ -17,7 +20,7 @@ set(GAUGE_COPYRIGHT "Copyright (c) 2026 the Cockpit Gauges authors")
 
 function(gauge_compile_settings target)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/frame)
-  target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=1 WIN32_LEAN_AND_MEAN)
+  target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${GAUGE_COMPILE_OPTIONS}>)
 endfunction()
 

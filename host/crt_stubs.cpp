@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "crt_format.h"
 #include "module_text.h"
 
 namespace gauge {
@@ -357,6 +358,15 @@ uint32_t CrtStubs::Resolve(const std::string& dll, const std::string& name) {
           const uint32_t length = std::min<uint32_t>(StrLen(e, f.arg(1), 1), 4096);
           KeepOutput(f.arg(1), length);
           f.set_result(length);
+        }}},
+      {"msvcrt.dll!sprintf",
+       {2, false,
+        [&e](StubFrame& f) {
+          const std::string text = FormatLikeSprintf(e, f.arg(1), [&f](int i) { return f.arg(2 + i); });
+          e.RequireAccess(f.arg(0), text.size() + 1, kWrite, "sprintf buffer");
+          ChargeBytes(e, text.size());
+          e.Write(f.arg(0), text.c_str(), text.size() + 1);
+          f.set_result(uint32_t(text.size()));
         }}},
       {"msvcrt.dll!localeconv",
        {0, false,

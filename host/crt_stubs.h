@@ -1,8 +1,9 @@
 // Host stand-ins for what a module imports from KERNEL32.dll and msvcrt.dll:
-// the handful of functions the mingw run-time start-up code and its C99
-// printf use. Each is small and honest (memory, critical sections that need
-// no locking on one thread, module handle, "." as decimal point). An import
-// the host has no stand-in for is a load error that names it.
+// the handful of functions the mingw run-time start-up code, its C99 printf
+// and the C run-time's own sprintf (crt_format.h) use. Each is small and
+// honest (memory, critical sections that need no locking on one thread,
+// module handle, "." as decimal point). An import the host has no stand-in
+// for is a load error that names it.
 #pragma once
 
 #include <cstdint>

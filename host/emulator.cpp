@@ -19,6 +19,7 @@ constexpr uint32_t kThreadBlockSize = 0x1000;
 constexpr uint32_t kCallFrameBase = layout::kStackTop - 0x10000;
 constexpr uint16_t kWindowsFpuControl = 0x027F;
 constexpr uint32_t kWindowsMxcsr = 0x1F80;
+constexpr uint32_t kEmptyTags = 0xFFFF;  // every x87 register tagged empty
 // GDT selectors: flat ring-0 code and data, and FS over the thread block.
 constexpr uint32_t kCodeSelector = 0x08;
 constexpr uint32_t kDataSelector = 0x10;
@@ -32,6 +33,12 @@ constexpr uint8_t kPushRegister[] = {0x50, 0x51, 0x52, 0x53, 0x56, 0x57};
 std::string Hex(uint64_t v) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(v));
+  return text;
+}
+
+std::string Hex16(uint32_t v) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", v & 0xFFFF);
   return text;
 }
 
@@ -92,6 +99,7 @@ Emulator::Emulator() {
   SetUpSegments();
   SetFpuControlWord(kWindowsFpuControl);
   SetMxcsr(kWindowsMxcsr);
+  ResetAfterFailure();  // an empty x87 stack and clear status, as the thread starts
 
   // Every hook is in place before the first call: hooks added later would
   // miss blocks already translated (the optional ones flush the cache).
@@ -428,7 +436,7 @@ void Emulator::OnInterrupt(uc_struct*, uint32_t number, void* self) {
 }
 
 void Emulator::ResetAfterFailure() {
-  uint32_t empty_tags = 0xFFFF, status = 0;
+  uint32_t empty_tags = kEmptyTags, status = 0;
   uc_reg_write(uc_, UC_X86_REG_FPTAG, &empty_tags);
   uc_reg_write(uc_, UC_X86_REG_FPSW, &status);
 }
@@ -464,6 +472,7 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
   failed_ = false;
   fail_message_.clear();
   call_function_ = function;
+  const uint16_t control_before = fpu_control_word();
   const uc_err err = uc_emu_start(uc_, start, 0, 0, 0);
   if (failed_) {
     ResetAfterFailure();
@@ -480,10 +489,10 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
                                                   uc_strerror(err) + " at " +
                                                   Hex(ReadRegister(UC_X86_REG_EIP)));
   }
-  int regs[3] = {UC_X86_REG_EIP, UC_X86_REG_ESP, UC_X86_REG_FPSW};
-  uint32_t values[3] = {0, 0, 0};
-  void* pointers[3] = {&values[0], &values[1], &values[2]};
-  uc_reg_read_batch(uc_, regs, pointers, 3);
+  int regs[5] = {UC_X86_REG_EIP, UC_X86_REG_ESP, UC_X86_REG_FPSW, UC_X86_REG_FPTAG, UC_X86_REG_FPCW};
+  uint32_t values[5] = {};
+  void* pointers[5] = {&values[0], &values[1], &values[2], &values[3], &values[4]};
+  uc_reg_read_batch(uc_, regs, pointers, 5);
   const uint32_t eip = values[0];
   if (eip != pad + (pad == word_pad_ ? 1 : 7)) {
     ResetAfterFailure();
@@ -500,12 +509,21 @@ void Emulator::RunCall(uint32_t function, std::span<const uint32_t> args, uint32
                         std::to_string(4 * args.size()) + " argument bytes)");
   }
   const uint32_t top = (values[2] >> 11) & 7;
-  if (top != 0) {
+  if (top != 0 || (values[3] & 0xFFFF) != kEmptyTags) {
     ResetAfterFailure();
     throw HostError(ErrorKind::kCallingConvention,
                     "module function at " + Hex(function) + " left the x87 stack unbalanced (" +
                         (pad == word_pad_ ? "expected it empty" : "expected exactly the result") +
-                        ", TOP " + std::to_string(top) + ")");
+                        ", TOP " + std::to_string(top) + ", tags " + Hex16(values[3]) + ")");
+  }
+  // The host's precision, rounding and exception masks are the host's: a
+  // module that changes them must put them back before it returns.
+  const uint16_t control_after = uint16_t(values[4]);
+  if (control_after != control_before) {
+    SetFpuControlWord(control_before);
+    throw HostError(ErrorKind::kCallingConvention,
+                    "module function at " + Hex(function) + " left the x87 control word at " +
+                        Hex16(control_after) + " instead of restoring the host's " + Hex16(control_before));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "gauge_frame.h"
 #include "host_services.h"
+#include "precision_guard.h"
 
 namespace {
 
@@ -37,28 +38,48 @@ extern StringElement LandingReadout;
 }  // extern "C"
 
 // The needle angle: 90 degrees (6 o'clock) at 0 m, 0.36 degrees per metre.
+// The host service runs under the host's own control word; the arithmetic
+// after it under the guard. A feet figure below the normal range gives a
+// product below it too, which truncates to 0 m however it is rounded.
 double __stdcall LandingNeedleValue(ModuleVariable* variable) {
   CallService<Service::ReadVariable>(&LandingUnits);
-  const double altitude = variable->value;
-  const int32_t metres = LandingUnits.value == 2.0 ? Whole(altitude) : Whole(altitude * kMetresPerFoot);
-  altitude_metres = metres;
-  // |metres| < 2^31, so the angle lies well inside the 32-bit range and a
-  // plain conversion truncates it exactly as Whole would.
-  return static_cast<int32_t>(metres * kDegreesPerMetre + 90.0);
+  return InDoublePrecision([variable] {
+    const double altitude = variable->value;
+    const int32_t metres =
+        LandingUnits.value == 2.0 ? Whole(altitude) : Whole(altitude * kMetresPerFoot);
+    altitude_metres = metres;
+    // |metres| < 2^31, so the angle lies well inside the 32-bit range and a
+    // plain conversion truncates it exactly as Whole would.
+    return static_cast<double>(static_cast<int32_t>(metres * kDegreesPerMetre + 90.0));
+  });
 }
 
 // The drum's turn in degrees; negative turns the ring clockwise.
-double __stdcall LandingDrumValue(ModuleVariable*) { return altitude_metres / kMetresPerDrumDegree; }
+double __stdcall LandingDrumValue(ModuleVariable*) {
+  return InDoublePrecision([] { return altitude_metres / kMetresPerDrumDegree; });
+}
 
-// Writes the readout's text, right-aligned in four characters. The host's
-// buffer holds char_count + 1 bytes; values that need more characters show
-// the nearest value that fits.
+// Writes the readout's text, right-aligned in four characters; values that
+// need more characters show the nearest value that fits. The C run-time's
+// own sprintf formats into a buffer that holds any "%4d" of a 32-bit
+// integer; the host's buffer holds char_count + 1 bytes, so at most
+// char_count characters and the terminating zero go there (nothing when
+// char_count is negative).
 double __stdcall LandingReadoutValue(ModuleVariable* variable) {
   char* const text = LandingReadout.text;
   if (text != nullptr) {
-    const double value = variable->value;
-    const int32_t shown = value >= 10000.0 ? 9999 : value <= -1000.0 ? -999 : Whole(value);
-    snprintf(text, LandingReadout.char_count + 1, "%4d", static_cast<int>(shown));
+    const int32_t shown = InDoublePrecision([variable] {
+      const double value = variable->value;
+      return value >= 10000.0 ? 9999 : value <= -1000.0 ? -999 : Whole(value);
+    });
+    char formatted[12];  // "-2147483648" and the zero
+    __ms_sprintf(formatted, "%4d", static_cast<int>(shown));
+    const int32_t cells = LandingReadout.char_count;
+    if (cells >= 0) {
+      int32_t i = 0;
+      for (; i < cells && formatted[i] != '\0'; ++i) text[i] = formatted[i];
+      text[i] = '\0';
+    }
   }
   return variable->value;
 }
