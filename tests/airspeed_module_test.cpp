@@ -43,6 +43,12 @@ const AngleCase kAngleCases[] = {
     {"minus zero", -0.0, 146.25},
     {"smallest subnormal", 4.9406564584124654e-324, 146.25},
     {"minus smallest subnormal", -4.9406564584124654e-324, 146.25},
+    // 0.225 times these lies below the normal range, where the x87 rounds
+    // twice; the sum with 146.25 absorbs the product either way.
+    {"largest subnormal", FromBits(0x000FFFFFFFFFFFFF), 146.25},
+    {"smallest normal", std::numeric_limits<double>::min(), 146.25},
+    {"smallest normal / 0.225", std::numeric_limits<double>::min() / 0.225, 146.25},
+    {"1e-300", 1e-300, 146.25},
     {"minus five", -5.0, 146.25},
     {"minus 1e300", -1e300, 146.25},
     {"lowest double", std::numeric_limits<double>::lowest(), 146.25},

@@ -207,6 +207,13 @@ const NeedleCase kNeedleCases[] = {
     {"-1 ft", 0.0, -1.0, 0, 90.0},
     {"-10 ft", 0.0, -10.0, -3, 88.0},
     {"NaN ft", 0.0, kNaN, 0, 90.0},
+    // The feet product of these lies below the normal range, where the x87
+    // rounds twice; it truncates to 0 m either way.
+    {"smallest subnormal ft", 0.0, 4.9406564584124654e-324, 0, 90.0},
+    {"largest subnormal ft", 0.0, FromBits(0x000FFFFFFFFFFFFF), 0, 90.0},
+    {"smallest normal ft", 0.0, std::numeric_limits<double>::min(), 0, 90.0},
+    {"minus smallest normal ft", 0.0, -std::numeric_limits<double>::min(), 0, 90.0},
+    {"largest double ft", 0.0, std::numeric_limits<double>::max(), 0, 90.0},
     {"429.79 ft: survey foot, not international", 0.0, 429.79, 131, 137.0},
     {"units NaN mean feet", kNaN, 1000.0, 304, 199.0},
     {"units -2 mean feet", -2.0, 1000.0, 304, 199.0},
@@ -466,11 +473,12 @@ TEST_F(LandingModule, ReadoutWritesFourCellsInsideItsBuffer) {
 }
 
 // The module trusts char_count for the buffer's size: with other counts it
-// writes at most char_count characters and the zero; while text is null it
-// writes nothing at all and still returns the value.
+// writes at most char_count characters and the zero (nothing at all for a
+// negative count); while text is null it writes nothing at all and still
+// returns the value.
 TEST_F(LandingModule, ReadoutStaysInsideCharCountPlusOneAndSkipsNullText) {
   InstallAndBind();
-  for (uint32_t char_count : {0u, 1u, 2u, 3u, 8u}) {
+  for (uint32_t char_count = 0; char_count <= 8; ++char_count) {
     for (double value : {0.0, -12.0, 9999.0, 123456.0, -1e9}) {
       SCOPED_TRACE("char_count " + std::to_string(char_count) + ", value " + std::to_string(value));
       session->emulator().WriteWord(chain.readout + String::char_count, char_count);
@@ -484,6 +492,14 @@ TEST_F(LandingModule, ReadoutStaysInsideCharCountPlusOneAndSkipsNullText) {
         EXPECT_EQ(bytes[i], expected) << "byte " << int(i) - int(kGuard) << " of the buffer";
       }
     }
+  }
+  for (int32_t char_count : {-1, -2, std::numeric_limits<int32_t>::min()}) {
+    SCOPED_TRACE("char_count " + std::to_string(char_count));
+    session->emulator().WriteWord(chain.readout + String::char_count, uint32_t(char_count));
+    GiveTextBuffer(false);
+    CallValueFunction(*session, readout_callbacks[0], readout_variable, 12.0, 0x027F);
+    const auto bytes = RegionBytes();
+    for (uint32_t i = 0; i < kRegion; ++i) EXPECT_EQ(bytes[i], kGuardByte) << "byte " << i;
   }
   session->emulator().WriteWord(chain.readout + String::char_count, 4);
   for (double value : {0.0, 5.7, 123456.0, kNaN}) {

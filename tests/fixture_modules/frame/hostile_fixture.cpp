@@ -16,9 +16,14 @@ volatile uintptr_t unmapped_address = 16;  // the first page is never mapped
 }  // namespace
 
 // 1: never returns; 2: calls service slot 5; 3: reads unmapped memory;
-// 4: executes an invalid instruction; anything else: returns the value.
+// 4: executes an invalid instruction; 6: leaves the x87 control word at
+// 0x0F7F; 7: leaves an x87 register in use with TOP back where it was;
+// anything else: returns the value.
 double __stdcall HostileNeedleValue(ModuleVariable* variable) {
+  static const uint16_t kExtendedTowardZero = 0x0F7F;
   const double v = variable->value;
+  if (v == 6) asm volatile("fldcw %0" : : "m"(kExtendedTowardZero));
+  if (v == 7) asm volatile("fld1\n\tfincstp");
   if (v == 1) {
     for (;;) spin_count = spin_count + 1;
   }
