@@ -52,7 +52,8 @@ std::string FormatLikeSprintf(const Emulator& emulator, uint32_t format,
       spec += f[j++];
       field();
     }
-    while (j < f.size() && (f[j] == 'h' || f[j] == 'l')) ++j;  // every integer is 32 bits wide
+    const bool half = j < f.size() && f[j] == 'h';  // a short: the low 16 bits count
+    if (j < f.size() && (f[j] == 'h' || f[j] == 'l')) ++j;  // l: 32 bits, as int
     if (j >= f.size()) Refuse("a format that ends inside a conversion");
     const char conversion = f[j];
     std::string text;
@@ -64,8 +65,18 @@ std::string FormatLikeSprintf(const Emulator& emulator, uint32_t format,
     };
     switch (conversion) {
       case '%': text = "%"; break;
-      case 'd': case 'i': spec += conversion; print(int32_t(argument(next++))); break;
-      case 'u': case 'x': case 'X': case 'o': spec += conversion; print(uint32_t(argument(next++))); break;
+      case 'd': case 'i': {
+        const uint32_t word = argument(next++);
+        spec += conversion;
+        print(half ? int32_t(int16_t(word)) : int32_t(word));
+        break;
+      }
+      case 'u': case 'x': case 'X': case 'o': {
+        const uint32_t word = argument(next++);
+        spec += conversion;
+        print(half ? uint32_t(uint16_t(word)) : word);
+        break;
+      }
       case 'c': spec += 'c'; print(int(uint8_t(argument(next++)))); break;
       case 's': {
         const uint32_t s = argument(next++);

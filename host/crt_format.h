@@ -1,6 +1,6 @@
 // The C run-time's sprintf as the host plays it: the integer, character and
 // string conversions, with flags, width and precision. A conversion outside
-// that set (floating point, %n, %p, length modifiers other than h and l)
+// that set (floating point, %n, %p, length modifiers other than one h or l)
 // fails the run naming it rather than guessing.
 #pragma once
 
