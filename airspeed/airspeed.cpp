@@ -6,21 +6,23 @@
 
 // The needle angle for an airspeed: clockwise degrees from 3 o'clock, not
 // reduced to one turn (146.25 to 810). The record keeps the host's value.
-// A positive input below the normal range gives a product below it too
-// (rounded twice on the x87), which the sum with 146.25 absorbs either way.
+// The segment is chosen by comparisons, exact under any control word; only
+// a segment's formula runs under the precision guard, and the clamped ends
+// return their angles as constants: (410 - 200) * 1.5 + 495 is exactly 810,
+// 0.225 * 0 + 146.25 exactly 146.25. A positive input below the normal range
+// gives a product below it too (rounded twice on the x87), which the sum
+// with 146.25 absorbs either way.
 double __stdcall AirspeedNeedleValue(ModuleVariable* variable) {
-  return InDoublePrecision([variable] {
-    // Tested from the top segment down, so each input takes one comparison
-    // per segment above its own and computes only its own segment's formula.
-    double v = variable->value;
-    if (v > 200.0) {
-      if (v > 410.0) v = 410.0;
-      return (v - 200.0) * 1.5 + 495.0;
-    }
-    if (v > 50.0) return (v - 50.0) * 2.25 + 157.5;
-    if (!(v >= 0.0)) v = 0.0;  // negatives and NaN
-    return 0.225 * v + 146.25;
-  });
+  // Tested from the top segment down, so each input takes one comparison
+  // per segment above its own and computes only its own segment's formula.
+  const double v = variable->value;
+  if (v > 200.0) {
+    if (v > 410.0) return 810.0;
+    return InDoublePrecision([](double x) { return (x - 200.0) * 1.5 + 495.0; }, v);
+  }
+  if (v > 50.0) return InDoublePrecision([](double x) { return (x - 50.0) * 2.25 + 157.5; }, v);
+  if (!(v >= 0.0)) return 146.25;  // negatives and NaN
+  return InDoublePrecision([](double x) { return 0.225 * x + 146.25; }, v);
 }
 
 extern "C" {

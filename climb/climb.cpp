@@ -2,22 +2,18 @@
 // The needle follows a 9-point calibration table whose points sit on the
 // painted marks, so the module only clamps the input to the table's range.
 #include "gauge_frame.h"
-#include "precision_guard.h"
 
 // Clamps the vertical speed to the table's range, writing the clamped value
-// back into the record (a NaN becomes the lowest entry).
-// Only comparisons and copies, exact under any precision; guarded all the
-// same, like every value function that works on floats.
+// back into the record (a NaN becomes the lowest entry). Only comparisons
+// and copies, exact under any x87 control word: no precision guard.
 double __stdcall ClimbNeedleValue(ModuleVariable* variable) {
-  return InDoublePrecision([variable] {
-    const double v = variable->value;
-    if (v > 5850.0) {
-      variable->value = 5850.0;
-    } else if (!(v >= -5850.0)) {
-      variable->value = -5850.0;
-    }
-    return variable->value;
-  });
+  const double v = variable->value;
+  if (v > 5850.0) {
+    variable->value = 5850.0;
+  } else if (!(v >= -5850.0)) {
+    variable->value = -5850.0;
+  }
+  return variable->value;
 }
 
 extern "C" {

@@ -5,18 +5,26 @@
 // degrees instead of 99; with single precision 1000 m a drum value of
 // -18.000179290771484 instead of -18.000180001800018.
 //
-// InDoublePrecision(compute) runs `compute` with the control word 0x027F
-// (53-bit precision, round to nearest, every exception masked), so each
-// step is rounded to double exactly once, then puts the caller's word back
-// and returns what `compute` returned (a double, or an integer). The truncations toward zero that the compiler emits
-// for float-to-integer casts set their own rounding around each conversion
-// and restore this word. The caller's word is kept only to be restored.
+// InDoublePrecision(compute, inputs...) runs `compute(inputs...)` with the
+// control word 0x027F (53-bit precision, round to nearest, every exception
+// masked), so each step is rounded to double exactly once, then puts the
+// caller's word back and returns what `compute` returned (a double or an
+// integer). The caller's word is kept only to be restored. Comparisons and
+// copies are exact under any word, so a function may choose its path first
+// and guard only the arithmetic of that path.
 //
-// Rules for `compute`: read every input through memory inside it (a record,
-// a module variable): the guard's asm statements clobber memory, so those
-// reads, and the arithmetic on them, cannot move outside the guard. The
+// Rules for `compute`: take every input either as an argument (a value
+// already loaded, say to choose the path) or by a read through memory inside
+// it (a record, a module variable). Each argument passes through a statement
+// after the one that sets the word, and the guard's statements clobber
+// memory, so no arithmetic on an input can move before the word is set. The
 // result passes through the closing statement, so it is complete before the
 // caller's word is back.
+//
+// Inside the guard, TruncateToInt32/64 truncate toward zero with one store
+// under a fixed chop word (0x0E7F) and then put the guard's word back: fewer
+// steps than the compiler's casts, which read, modify and restore the
+// current word around each conversion.
 //
 // Two cases the x87 could still round differently from double arithmetic:
 // a result below the normal range (the register keeps a wider exponent, so
@@ -32,16 +40,52 @@
 
 namespace precision_detail {
 inline constexpr uint16_t kDoubleNearest = 0x027F;
+inline constexpr uint16_t kDoubleChop = 0x0E7F;
+}  // namespace precision_detail
+
+// x truncated toward zero, for use inside InDoublePrecision. A NaN or a
+// value outside the integer's range gives its lowest value (the x87's
+// integer indefinite, the invalid operation being masked).
+inline int32_t TruncateToInt32(double x) {
+  int32_t result;
+  asm volatile("fldcw %2\n\tfistpl %0\n\tfldcw %3"
+               : "=m"(result)
+               : "t"(x), "m"(precision_detail::kDoubleChop), "m"(precision_detail::kDoubleNearest)
+               : "st");
+  return result;
 }
 
-template <typename Compute>
-inline auto InDoublePrecision(Compute compute) {
+inline int64_t TruncateToInt64(double x) {
+  int64_t result;
+  asm volatile("fldcw %2\n\tfistpll %0\n\tfldcw %3"
+               : "=m"(result)
+               : "t"(x), "m"(precision_detail::kDoubleChop), "m"(precision_detail::kDoubleNearest)
+               : "st");
+  return result;
+}
+
+namespace precision_detail {
+// An empty statement that the compiler must assume produces `value`: every
+// use of it comes after this point.
+template <typename T>
+inline void Pin(T& value) {
+  if constexpr (std::is_floating_point_v<T>) {
+    asm volatile("" : "+t"(value));
+  } else {
+    asm volatile("" : "+r"(value));
+  }
+}
+}  // namespace precision_detail
+
+template <typename Compute, typename... Inputs>
+inline auto InDoublePrecision(Compute compute, Inputs... inputs) {
   uint16_t caller;
   asm volatile("fnstcw %0\n\tfldcw %1"
                : "=m"(caller)
                : "m"(precision_detail::kDoubleNearest)
                : "memory");
-  auto result = compute();
+  (precision_detail::Pin(inputs), ...);
+  auto result = compute(inputs...);
   // The result is an operand of the restoring statement: it is complete,
   // on the x87 stack or in a register, before the caller's word is back.
   if constexpr (std::is_floating_point_v<decltype(result)>) {

@@ -10,12 +10,15 @@
 namespace {
 
 // x truncated toward zero to a signed 64-bit integer, of which the low 32
-// bits count; a NaN, or a magnitude of 2^63 or more, gives 0.
+// bits count; a NaN, or a magnitude of 2^63 or more, gives 0. Inside the
+// precision guard. The 32-bit truncation answers every x it can hold; its
+// lowest value also stands for "did not fit", so that one goes the long way.
 int32_t Whole(double x) {
-  if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
+  const int32_t narrow = TruncateToInt32(x);
+  if (narrow != INT32_MIN) return narrow;
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   if (!(x > -kLimit && x < kLimit)) return 0;
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(x)));
+  return static_cast<int32_t>(static_cast<uint32_t>(TruncateToInt64(x)));
 }
 
 constexpr double kMetresPerFoot = 0.3048006096;  // the survey foot, 1200/3937
@@ -49,8 +52,8 @@ double __stdcall LandingNeedleValue(ModuleVariable* variable) {
         LandingUnits.value == 2.0 ? Whole(altitude) : Whole(altitude * kMetresPerFoot);
     altitude_metres = metres;
     // |metres| < 2^31, so the angle lies well inside the 32-bit range and a
-    // plain conversion truncates it exactly as Whole would.
-    return static_cast<double>(static_cast<int32_t>(metres * kDegreesPerMetre + 90.0));
+    // plain truncation gives what Whole would.
+    return static_cast<double>(TruncateToInt32(metres * kDegreesPerMetre + 90.0));
   });
 }
 
