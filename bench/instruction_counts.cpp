@@ -107,7 +107,7 @@ void Measure(const std::string& path, const std::vector<Probe>& probes,
     s->emulator().WriteWord(text + gauge::layout::String::text, 0);
     for (const ValueSlot& slot : slots)
       if (slot.variable == text + gauge::layout::String::variables)
-        Add("LandingReadoutValue", "12.0, no text buffer (snprintf skipped)", CountValue(*s, slot, 12), 0);
+        Add("LandingReadoutValue", "12.0, no text buffer (sprintf skipped)", CountValue(*s, slot, 12), 0);
     s->emulator().WriteWord(text + gauge::layout::String::text, buffer);
     const uint32_t real = s->emulator().ReadWord(text + gauge::layout::String::real_function);
     const double v = 12.0;
@@ -139,25 +139,25 @@ int main(int argc, char** argv) {
             {{"AirspeedNeedleValue", 0,
               {{"120 (50 to 200)", 120}, {"25 (0 to 50)", 25}, {"300 (200 to 410)", 300},
                {"1000 (above 410)", 1000}, {"-5 (below 0)", -5}, {"NaN", nan}},
-              {14, 15, 13, 8, 10, 10}}},
+              {17, 19, 17, 11, 14, 14}}},
             {}, "Ostrel_Airspeed");
     Measure(dist + "/Velkor_Climb.gau",
             {{"ClimbNeedleValue", 0,
               {{"975 (in range)", 975}, {"6000 (above)", 6000}, {"-9000 (below)", -9000}, {"NaN", nan}},
-              {8, 8, 10, 10}}},
+              {9, 9, 12, 12}}},
             {}, "Velkor_Climb");
     // Landing chain: drum, readout (three callbacks), needle.
     Measure(dist + "/Tavoran_Landing.gau",
-            {{"LandingDrumValue", 0, {{"123 m stored", 0}}, {7}},
+            {{"LandingDrumValue", 0, {{"123 m stored", 0}}, {8}},
              {"LandingReadoutValue", 1, {{"12.0", 12}, {"-3.2", -3.2}, {"9999.9", 9999.9}}, {0, 0, 0}},
              {"LandingPassValue", 2, {{"0.0", 0}}, {3}},
              {"LandingPassValue", 3, {{"0.0", 0}}, {3}},
              {"LandingNeedleValue", 4,
               {{"123.9, metres", 123.9}, {"1e12, metres (wide)", 1e12}, {"NaN, metres", nan}},
-              {24, 40, 18}}},
+              {28, 38, 25}}},
             {{335, 2.0}}, "Tavoran_Landing");
     Measure(dist + "/Tavoran_Landing.gau",
-            {{"LandingNeedleValue", 4, {{"1000, feet", 1000}}, {25}}}, {{335, 0.0}}, "");
+            {{"LandingNeedleValue", 4, {{"1000, feet", 1000}}, {30}}}, {{335, 0.0}}, "");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "instruction_counts: %s\n", e.what());
     return 2;

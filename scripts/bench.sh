@@ -26,8 +26,9 @@ trap 'rm -rf "$work"' EXIT
   echo
   cat "$work/instructions.md"
   echo
-  echo "The readout's count is almost all snprintf (mingw's C99 printf): its own part is the row with no"
-  echo "text buffer, where the formatting is skipped."
+  echo "The readout formats with the C run-time's sprintf, which the stand-in host plays (its stub's ret"
+  echo "is the one instruction counted for it; msvcrt's own sprintf adds its work on a real system): the"
+  echo "count is the module's own part, the call and the bounded copy. The row with no text buffer skips both."
   echo
   echo "## Module size in bytes"
   echo

@@ -2,13 +2,18 @@
 // instruction beyond the i686 base set and the x87 unit (no MMX, SSE of any
 // generation, AVX, or later integer extensions), so the modules run on every
 // x86 from the Pentium Pro on. The classifier is checked first on a table of
-// lines objdump prints.
+// lines objdump prints. And the README's table of each module's imports is
+// the modules' own.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "gauge_session.h"
 #include "host_test_support.h"
 
 namespace {
@@ -19,13 +24,14 @@ constexpr const char* kLaterRegisters[] = {"%mm", "%xmm", "%ymm", "%zmm", "%k0",
 
 // Mnemonic prefixes of instructions that need more than the i686 base set
 // and the x87 unit but name none of those registers: SSE state and cache
-// control, SSE3's fisttp, and the later integer extensions.
+// control, SSE3's fisttp, the later integer extensions, and the multi-byte
+// NOP (0F 1F), which not every i686-class CPU decodes.
 constexpr const char* kLaterMnemonics[] = {
     "emms", "femms", "ldmxcsr", "stmxcsr", "fxsave", "fxrstor", "xsave", "xrstor", "sfence",
     "lfence", "mfence", "clflush", "clwb", "movnti", "prefetch", "fisttp", "monitor", "mwait",
     "popcnt", "lzcnt", "tzcnt", "movbe", "crc32", "andn", "bextr", "blsi", "blsmsk", "blsr",
     "bzhi", "mulx", "pdep", "pext", "rorx", "sarx", "shlx", "shrx", "adcx", "adox", "rdrand",
-    "rdseed", "xgetbv", "vzero"};
+    "rdseed", "xgetbv", "vzero", "nopl", "nopw"};
 
 // The instruction text of one objdump -d line ("address:\tbytes\tinstruction"),
 // or "" for headers, labels and byte continuation lines.
@@ -60,7 +66,8 @@ TEST(ModuleInstructions, ClassifierKnowsTheInstructionSets) {
       {"69ec1690:\tdf e9                \tfucomip %st(1),%st", false},
       {"69ec1700:\t0f 43 c2             \tcmovae %edx,%eax", false},
       {"69ec1710:\tdf 7c 24 08          \tfistpll 0x8(%esp)", false},
-      {"69ec1720:\t66 0f 1f 44 00 00    \tnopw   0x0(%eax,%eax,1)", false},
+      {"69ec1720:\t66 90                \txchg   %ax,%ax", false},
+      {"69ec1724:\t8d 74 26 00          \tlea    0x0(%esi,%eiz,1),%esi", false},
       {"69ec1730:\tf0 0f c7 0e          \tlock cmpxchg8b (%esi)", false},
       {"69ec2620:\tff                   \t(bad)", false},
       {"69ec1740:\tf2 0f 10 44 24 04    \tmovsd  0x4(%esp),%xmm0", true},
@@ -75,6 +82,8 @@ TEST(ModuleInstructions, ClassifierKnowsTheInstructionSets) {
       {"69ec17d0:\t0f ae f8             \tsfence", true},
       {"69ec17e0:\t0f 77                \temms", true},
       {"69ec17f0:\tf3 0f b8 c0          \tpopcnt %eax,%eax", true},
+      {"69ec1800:\t66 0f 1f 44 00 00    \tnopw   0x0(%eax,%eax,1)", true},
+      {"69ec1810:\t0f 1f 40 00          \tnopl   0x0(%eax)", true},
   };
   for (const Case& c : cases) {
     const std::string instruction = InstructionOf(c.line);
@@ -107,6 +116,43 @@ TEST(ModuleInstructions, ShippedModulesUseOnlyI686AndX87) {
     EXPECT_EQ(later, 0);
     EXPECT_GT(instructions, 1000) << "objdump printed less than a module's code";
     EXPECT_GT(x87, 10) << "the value functions' x87 arithmetic is missing";
+  }
+}
+
+// The README's row for a module: "| `NAME` | `a` `b` | `c` |", as
+// "KERNEL32.dll!a" ... "msvcrt.dll!c".
+std::set<std::string> ReadmeImports(const std::string& module) {
+  std::ifstream readme(std::string(GAUGE_SOURCE_DIR) + "/README.md");
+  const std::string row = "| `" + module + "` |";
+  std::string line;
+  while (std::getline(readme, line)) {
+    if (line.rfind(row, 0) != 0) continue;  // other tables have such rows too: the one naming imports counts
+    std::set<std::string> imports;
+    std::istringstream cells(line.substr(row.size()));
+    std::string cell;
+    for (const char* dll : {"KERNEL32.dll", "msvcrt.dll"}) {
+      if (!std::getline(cells, cell, '|')) return {};
+      for (size_t at = cell.find('`'); at != std::string::npos; at = cell.find('`', at)) {
+        const size_t end = cell.find('`', at + 1);
+        imports.insert(std::string(dll) + "!" + cell.substr(at + 1, end - at - 1));
+        at = end + 1;
+      }
+    }
+    if (imports.size() > 2) return imports;
+  }
+  return {};
+}
+
+TEST(ModuleImports, ReadmeListsWhatEachModuleImports) {
+  for (const char* module : {"Ostrel_Airspeed", "Tavoran_Landing", "Velkor_Climb"}) {
+    SCOPED_TRACE(module);
+    const auto session = gauge::GaugeSession::Load(host_test::DistModule(module));
+    std::set<std::string> imports;
+    for (const gauge::PeImport& i : session->pe().imports()) imports.insert(i.dll + "!" + i.name);
+    EXPECT_EQ(ReadmeImports(module), imports);
+    EXPECT_EQ(imports.count("msvcrt.dll!sprintf"), std::string(module) == "Tavoran_Landing" ? 1u : 0u);
+    for (const char* c99 : {"msvcrt.dll!localeconv", "KERNEL32.dll!MultiByteToWideChar", "msvcrt.dll!wcslen"})
+      EXPECT_EQ(imports.count(c99), 0u) << c99 << ": the C99 printf is back";
   }
 }
 
