@@ -71,9 +71,11 @@ TEST(CrtFormat, RefusesWhatItDoesNotPlay) {
       {"%4", "a format that ends inside a conversion"},
       {"%99999d", "a field of 99999"},
       {"%*d", "a field of 100000"},
+      {"%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d%4000d",
+       "a result longer than 65536 characters"},
   };
   for (auto [format, what] : cases) {
-    const Formatted f = Format(e, format, {100000, 1});
+    const Formatted f = Format(e, format, std::vector<uint32_t>(20, 100000));
     EXPECT_NE(f.error.find("module called sprintf with " + std::string(what)), std::string::npos)
         << format << ": " << f.error;
   }
