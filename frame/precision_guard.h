@@ -21,10 +21,10 @@
 // result passes through the closing statement, so it is complete before the
 // caller's word is back.
 //
-// Inside the guard, TruncateToInt32/64 truncate toward zero with one store
-// under a fixed chop word (0x0E7F) and then put the guard's word back: fewer
-// steps than the compiler's casts, which read, modify and restore the
-// current word around each conversion.
+// Inside the guard, TruncateTo<int32_t> and TruncateTo<int64_t> truncate
+// toward zero with one store under a fixed chop word (0x0E7F) and then put
+// the guard's word back: fewer steps than the compiler's casts, which read,
+// modify and restore the current word around each conversion.
 //
 // Two cases the x87 could still round differently from double arithmetic:
 // a result below the normal range (the register keeps a wider exponent, so
@@ -43,21 +43,14 @@ inline constexpr uint16_t kDoubleNearest = 0x027F;
 inline constexpr uint16_t kDoubleChop = 0x0E7F;
 }  // namespace precision_detail
 
-// x truncated toward zero, for use inside InDoublePrecision. A NaN or a
-// value outside the integer's range gives its lowest value (the x87's
-// integer indefinite, the invalid operation being masked).
-inline int32_t TruncateToInt32(double x) {
-  int32_t result;
-  asm volatile("fldcw %2\n\tfistpl %0\n\tfldcw %3"
-               : "=m"(result)
-               : "t"(x), "m"(precision_detail::kDoubleChop), "m"(precision_detail::kDoubleNearest)
-               : "st");
-  return result;
-}
-
-inline int64_t TruncateToInt64(double x) {
-  int64_t result;
-  asm volatile("fldcw %2\n\tfistpll %0\n\tfldcw %3"
+// x truncated toward zero to Int (int32_t or int64_t), for use inside
+// InDoublePrecision. A NaN or a value outside Int's range gives its lowest
+// value (the x87's integer indefinite, the invalid operation being masked).
+template <typename Int>
+inline Int TruncateTo(double x) {
+  static_assert(std::is_same_v<Int, int32_t> || std::is_same_v<Int, int64_t>);
+  Int result;
+  asm volatile("fldcw %2\n\tfistp%z0 %0\n\tfldcw %3"
                : "=m"(result)
                : "t"(x), "m"(precision_detail::kDoubleChop), "m"(precision_detail::kDoubleNearest)
                : "st");

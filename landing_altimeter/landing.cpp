@@ -14,11 +14,11 @@ namespace {
 // precision guard. The 32-bit truncation answers every x it can hold; its
 // lowest value also stands for "did not fit", so that one goes the long way.
 int32_t Whole(double x) {
-  const int32_t narrow = TruncateToInt32(x);
+  const int32_t narrow = TruncateTo<int32_t>(x);
   if (narrow != INT32_MIN) return narrow;
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   if (!(x > -kLimit && x < kLimit)) return 0;
-  return static_cast<int32_t>(static_cast<uint32_t>(TruncateToInt64(x)));
+  return static_cast<int32_t>(static_cast<uint32_t>(TruncateTo<int64_t>(x)));
 }
 
 constexpr double kMetresPerFoot = 0.3048006096;  // the survey foot, 1200/3937
@@ -53,7 +53,7 @@ double __stdcall LandingNeedleValue(ModuleVariable* variable) {
     altitude_metres = metres;
     // |metres| < 2^31, so the angle lies well inside the 32-bit range and a
     // plain truncation gives what Whole would.
-    return static_cast<double>(TruncateToInt32(metres * kDegreesPerMetre + 90.0));
+    return static_cast<double>(TruncateTo<int32_t>(metres * kDegreesPerMetre + 90.0));
   });
 }
 
