@@ -86,7 +86,7 @@ TEST(X87State, ShippedModulesKeepTheHostsControlWord) {
       EXPECT_EQ(e.fpu_control_word(), cw) << "value functions";
       const uint32_t string_element = StringElement(*s);
       if (string_element) {
-        const double real = s->CallDouble(e.ReadWord(string_element + String::real_function),
+        const double real = s->CallDouble(e.ReadWord(string_element + layout::String::real_function),
                                           {LowWord(0.1), HighWord(0.1)});
         EXPECT_EQ(Bits(real), Bits(0.1));
         EXPECT_EQ(e.fpu_control_word(), cw) << "real function";
