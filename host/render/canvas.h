@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,11 @@ inline void Over(Rgba& dst, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 // Writes the canvas as an 8-bit RGBA PNG (straight alpha, as PNG stores it).
 bool WritePng(const std::string& path, const Canvas& canvas, std::string& error);
 
+// The same PNG in memory (what the live bench serves).
+bool EncodePng(const Canvas& canvas, std::vector<uint8_t>& png, std::string& error);
+
 // Reads an RGBA or RGB PNG back into a canvas (tests look at what the tools wrote).
 bool ReadPng(const std::string& path, Canvas& canvas, std::string& error);
+bool DecodePng(std::span<const uint8_t> png, Canvas& canvas, std::string& error);
 
 }  // namespace gauge::render
