@@ -13,6 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bin/instruction_counts" dist >"$work/instructions.md"
 "$bin/module_sizes" dist >"$work/sizes.md"
+"$bin/serve_bench" dist --markdown="$work/serve.md"
 "$bin/host_bench" dist --markdown="$work/host.md" --benchmark_min_time=0.5 --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true "$@" >&2
 
@@ -37,5 +38,9 @@ trap 'rm -rf "$work"' EXIT
   echo "## Stand-in host (median CPU time of 5 runs; goals: at least 1 million calls/s, rendering not slower than Cairo)"
   echo
   cat "$work/host.md"
+  echo
+  echo "## Live bench, gauge-host serve (goals: set-and-fetch through the API at most 3 ms median; three gauges at 60 updates/s each without falling behind)"
+  echo
+  cat "$work/serve.md"
 } >bench/results.md
 cat bench/results.md

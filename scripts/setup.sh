@@ -9,7 +9,11 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2
   zip unzip
+  libcpp-httplib-dev nlohmann-json3-dev chromium
 )
+# Node and npm for the browser test, unless some Node is there already.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,4 +25,12 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The browser test's npm packages (playwright-core, pinned by its lock file),
+# installed again whenever the lock file changes.
+browser="$(cd "$(dirname "$0")/.." && pwd)/tests/browser"
+if ! cmp -s "$browser/package-lock.json" "$browser/node_modules/.installed-lock.json"; then
+  (cd "$browser" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$browser/package-lock.json" "$browser/node_modules/.installed-lock.json"
 fi

@@ -47,6 +47,9 @@ ModuleBench::ModuleBench(const std::string& path)
     : name_(std::filesystem::path(path).stem().string()), path_(path) {
   try {
     Start(path);
+  } catch (const HostError& e) {
+    if (e.kind() == ErrorKind::kFile) throw;  // a mistyped path: nothing to show a card for
+    error_ = e.what();
   } catch (const std::exception& e) {
     error_ = e.what();
   }

@@ -38,7 +38,8 @@ class ModuleBench {
   static constexpr size_t kKeptEvents = 64;
 
   // Loads, installs and initialises the module and runs its first update
-  // cycle. Never throws: a module that fails here is a stopped bench.
+  // cycle. A module that fails here is a stopped bench; only a file that
+  // cannot be read throws (HostError, kFile).
   explicit ModuleBench(const std::string& path);
 
   const std::string& name() const { return name_; }  // the file stem

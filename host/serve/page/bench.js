@@ -118,7 +118,7 @@ class Card {
     const slider = element('input', { type: 'range', 'data-slider': id, min: v.range.low, max: v.range.high,
       step: 'any', value: v.value });
     const box = element('input', { type: 'number', class: 'value', 'data-variable': id, value: v.value, step: 'any' });
-    const after = element('span', { class: 'after', title: 'the value the module holds after the update cycle' });
+    const after = element('span', { class: 'after', title: 'the value in the module\'s record after the update cycle (highlighted when the module changed it)' });
     const readers = element('span', { class: 'readers', text: v.readers.join(', ') });
     const row = element('div', { class: 'variable' },
       element('div', { class: 'variable-head' }, element('span', { class: 'id', text: `var ${id}` }), readers),
@@ -176,7 +176,6 @@ class Card {
         const blob = await api.picture(this.name, view.scale, view.areas);
         await this.showPicture(blob);
         if (state) this.show(state);
-        this.node.dataset.cycles = state ? state.cycles : this.node.dataset.cycles;
         this.node.dispatchEvent(new CustomEvent('gauge-frame', { detail: state }));
       }
     } catch (error) {
@@ -198,16 +197,16 @@ class Card {
   }
 
   show(state) {
+    this.node.dataset.cycles = state.cycles;
     for (const v of state.variables || []) {
       const row = this.variables.get(String(v.id));
       if (!row) continue;
       if (document.activeElement !== row.box && document.activeElement !== row.slider) {
-        row.box.value = v.value;
+        row.box.value = +v.value.toPrecision(7);
         row.slider.value = v.value;
       }
-      const changed = v.module_value !== v.value;
-      row.after.textContent = changed ? `module holds ${formatNumber(v.module_value)}` : `module holds it`;
-      row.after.classList.toggle('changed', changed);
+      row.after.textContent = `after cycle ${formatNumber(v.module_value)}`;
+      row.after.classList.toggle('changed', v.module_value !== v.value);
     }
     this.results.replaceChildren();
     for (const e of state.elements || []) {
