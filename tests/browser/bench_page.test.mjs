@@ -163,6 +163,19 @@ async function test(page) {
   await page.selectOption('[data-role="scale"]', '1');
   await nextPicture(page, 'Velkor_Climb', before);
 
+  // The sweep plays the climb rate over its range, and stops.
+  const climbCycles = await page.$eval(card('Velkor_Climb'), (n) => Number(n.dataset.cycles));
+  await page.click(`${card('Velkor_Climb')} [data-role="sweep"]`);
+  await page.waitForTimeout(700);
+  await page.click(`${card('Velkor_Climb')} [data-role="sweep"]`);
+  await page.waitForTimeout(200);
+  const swept = Number(await page.inputValue(`${card('Velkor_Climb')} [data-variable="65"]`));
+  assert.ok(swept > -5850 && swept !== 0, `climb rate after the sweep ${swept}`);
+  assert.ok(await page.$eval(card('Velkor_Climb'), (n) => Number(n.dataset.cycles)) > climbCycles);
+  const stoppedAt = await page.$eval(card('Velkor_Climb'), (n) => n.dataset.cycles);
+  await page.waitForTimeout(300);
+  assert.equal(await page.$eval(card('Velkor_Climb'), (n) => n.dataset.cycles), stoppedAt, 'the sweep stopped');
+
   // Latency, one gauge at 1x (printed, not asserted).
   const values = Array.from({ length: 200 }, (_, i) => (i * 37) % 410);
   const times = spread(await latency(page, 'Ostrel_Airspeed', 61, values));

@@ -187,9 +187,6 @@ class Card {
 
   async showPicture(blob) {
     const url = URL.createObjectURL(blob);
-    const image = new Image();
-    image.src = url;
-    await image.decode();
     this.picture.src = url;
     await this.picture.decode();
     if (this.pictureUrl) URL.revokeObjectURL(this.pictureUrl);
