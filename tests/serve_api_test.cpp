@@ -131,7 +131,9 @@ json Parsed(const httplib::Result& r) {
 json Post(httplib::Client& client, const std::string& path, const json& body) {
   auto r = client.Post(path, body.dump(), "application/json");
   EXPECT_TRUE(r) << path;
-  if (r) EXPECT_EQ(r->status, 200) << path << ": " << r->body;
+  if (r) {
+    EXPECT_EQ(r->status, 200) << path << ": " << r->body;
+  }
   return Parsed(r);
 }
 
@@ -151,7 +153,7 @@ gauge::render::Canvas ServedPicture(httplib::Client& client, const std::string& 
 // What the library computes and draws for a fresh session with `values`
 // set, over the two update cycles gauge-host render runs.
 struct LibraryFrame {
-  std::vector<gauge::ElementState> chain;
+  std::vector<gauge::ElementSnapshot> chain;
   gauge::render::Canvas picture;
   std::vector<double> module_values;  // the records' values, in `ids` order
 };
@@ -161,15 +163,15 @@ LibraryFrame Library(const std::string& path, const std::map<int32_t, double>& v
   for (const auto& [id, value] : values) session->SetVariable(id, value);
   session->Install(0);
   session->Initialize();
-  session->RunFrame();
+  session->RunUpdateCycle();
   LibraryFrame frame;
-  frame.chain = session->RunFrame();
-  const gauge::cli::GaugePicture picture = gauge::cli::PictureOf(*session, frame.chain);
+  frame.chain = session->RunUpdateCycle();
+  const gauge::GaugePicture picture = gauge::PictureOf(*session, frame.chain);
   gauge::render::Renderer renderer;
   std::string error;
   EXPECT_TRUE(renderer.Render(picture.scene, scale, frame.picture, error)) << error;
   if (areas)
-    gauge::render::DrawAreaOutlines(frame.picture, gauge::cli::ClickableAreas(*session), scale, renderer.text());
+    gauge::render::DrawAreaOutlines(frame.picture, gauge::ClickableAreas(*session), scale, renderer.text());
   return frame;
 }
 
@@ -253,12 +255,15 @@ TEST_F(ServeApi, SetVariablesGivesTheLibrarysResultsAndPixels) {
     const LibraryFrame library = Library(DistModule(c.module), c.values, c.scale, c.areas);
     ASSERT_EQ(state["elements"].size(), library.chain.size());
     for (size_t e = 0; e < library.chain.size(); ++e) {
-      const gauge::ElementState& want = library.chain[e];
+      const gauge::ElementSnapshot& want = library.chain[e];
+      const std::vector<double> results = gauge::Results(want);
       const json& got = state["elements"][e];
-      EXPECT_EQ(got["role"], want.role);
-      ASSERT_GE(got["results"].size(), want.results.size());
-      for (size_t r = 0; r < want.results.size(); ++r) EXPECT_EQ(got["results"][r]["value"].get<double>(), want.results[r]);
-      if (want.kind == 2) EXPECT_EQ(got["text"], want.text);
+      EXPECT_EQ(got["role"], gauge::Common(want).role);
+      ASSERT_GE(got["results"].size(), results.size());
+      for (size_t r = 0; r < results.size(); ++r) EXPECT_EQ(got["results"][r]["value"].get<double>(), results[r]);
+      if (const auto* text = std::get_if<gauge::StringState>(&want)) {
+        EXPECT_EQ(got["text"], text->text);
+      }
     }
     for (const json& v : state["variables"]) EXPECT_EQ(v["value"].get<double>(), c.values.at(v["id"].get<int>()));
     EXPECT_TRUE(SamePixels(ServedPicture(client, c.module, c.query), library.picture));
@@ -390,7 +395,10 @@ TEST_F(ServeApi, ConcurrentClientsEachGetTheirOwnAnswer) {
     for (int k = 0; k < kValues; ++k) {
       const LibraryFrame frame = Library(DistModule(gauges[g].name), {{gauges[g].id, value_of(gauges[g], k)}}, 1, false);
       json shown = json::array();
-      for (const auto& e : frame.chain) shown.push_back(e.kind == 2 ? json(e.text) : json(e.results));
+      for (const auto& e : frame.chain) {
+        const auto* text = std::get_if<gauge::StringState>(&e);
+        shown.push_back(text ? json(text->text) : json(gauge::Results(e)));
+      }
       expected[g].push_back(shown);
     }
   // The landing altimeter's needle reads 74, which no client sets here.
@@ -587,7 +595,9 @@ TEST(ServeProfile, TheExampleCircuitsColumnsAgree) {
     SCOPED_TRACE("t = " + std::to_string(r.t));
     EXPECT_EQ(r.units, 2);
     EXPECT_GE(r.altitude, 0);
-    if (r.altitude > 0) EXPECT_GE(r.airspeed, 55);
+    if (r.altitude > 0) {
+      EXPECT_GE(r.airspeed, 55);
+    }
     highest = std::max(highest, r.altitude);
     fastest_climb = std::max(fastest_climb, r.climb / 195);
     fastest_descent = std::min(fastest_descent, r.climb / 195);

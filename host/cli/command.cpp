@@ -5,7 +5,7 @@ namespace gauge::cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {ClickCommand(), InfoCommand(), RenderCommand(), RunCommand(),
-                                                SweepCommand()};
+                                                ServeCommand(), SweepCommand()};
   return commands;
 }
 

@@ -20,6 +20,7 @@ Command ClickCommand();
 Command InfoCommand();
 Command RenderCommand();
 Command RunCommand();
+Command ServeCommand();
 Command SweepCommand();
 
 const std::vector<Command>& Commands();

@@ -76,7 +76,7 @@ int Serve(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kServe({"serve", kUsage, Serve});
-
 }  // namespace
+
+Command ServeCommand() { return {"serve", kUsage, Serve}; }
 }  // namespace gauge::cli

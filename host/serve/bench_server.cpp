@@ -114,7 +114,8 @@ void BenchServer::Route() {
   });
 
   for (const PageFile& file : PageFiles()) {
-    const std::string path = file.name == "index.html" ? "/" : "/" + std::string(file.name);
+    std::string path = "/";
+    if (file.name != "index.html") path.append(file.name);
     server_.Get(path, [&file](const httplib::Request&, httplib::Response& res) {
       res.set_content(file.bytes.data(), file.bytes.size(), std::string(file.type).c_str());
     });

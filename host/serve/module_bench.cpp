@@ -5,34 +5,32 @@
 #include "annotate.h"
 #include "canvas.h"
 #include "host_error.h"
-#include "record_layout.h"
+#include "record_fields.h"
 #include "session_scene.h"
 
 namespace gauge::serve {
 namespace {
 
-#define VARIABLE_OFFSET(field, offset, size) constexpr uint32_t kVariable_##field = offset;
-LAYOUT_MODULE_VARIABLE(VARIABLE_OFFSET)
-#undef VARIABLE_OFFSET
-
 using nlohmann::json;
 
 // What each result of an element drives.
-const char* ResultName(const ElementState& e, size_t slot) {
-  switch (e.kind) {
-    case ELEMENT_KIND_NEEDLE: return e.calibration.empty() ? "needle angle" : "calibrated value";
-    case ELEMENT_KIND_SPRITE: return "sprite turn";
-    case ELEMENT_KIND_STRING: return slot == 0 ? "readout value" : "string value";
-    default: return "value";
-  }
+const char* ResultName(const ElementSnapshot& e, size_t slot) {
+  if (const auto* needle = std::get_if<NeedleState>(&e)) return needle->calibration.empty() ? "needle angle" : "calibrated value";
+  if (std::holds_alternative<SpriteState>(e)) return "sprite turn";
+  return slot == 0 ? "readout value" : "string value";
 }
 
-json ElementJson(const ElementState& e) {
+json ElementJson(const ElementSnapshot& e) {
+  const ElementCommon& common = Common(e);
+  const std::vector<double> values = Results(e);
   json results = json::array();
-  for (size_t i = 0; i < e.results.size(); ++i) results.push_back({{"name", ResultName(e, i)}, {"value", e.results[i]}});
-  if (e.real_result) results.push_back({{"name", "real value"}, {"value", *e.real_result}});
-  json element = {{"index", e.index}, {"role", e.role}, {"kind", ElementKindName(e.kind)}, {"results", results}};
-  if (e.kind == ELEMENT_KIND_STRING) element["text"] = e.text;
+  for (size_t i = 0; i < values.size(); ++i) results.push_back({{"name", ResultName(e, i)}, {"value", values[i]}});
+  json element = {{"index", common.index}, {"role", common.role}, {"kind", ElementKindName(KindOf(e))}};
+  if (const auto* text = std::get_if<StringState>(&e)) {
+    if (text->real_result) results.push_back({{"name", "real value"}, {"value", *text->real_result}});
+    element["text"] = text->text;
+  }
+  element["results"] = results;
   return element;
 }
 
@@ -73,18 +71,18 @@ void ModuleBench::Start(const std::string& path) {
 }
 
 void ModuleBench::Cycle() {
-  session_->RunFrame();  // an element may use what a later one computes (see `render`)
-  chain_ = session_->RunFrame();
+  session_->RunUpdateCycle();  // an element may use what a later one computes (see `render`)
+  chain_ = session_->RunUpdateCycle();
   cycles_ += 2;
 }
 
 void ModuleBench::TakeEvents() {
   for (const ServiceCall& call : session_->service_calls()) {
-    if (call.name != "SendEvent" || call.args.size() < 2) continue;
+    if (call.service != Service::SendEvent || call.args.size() < 2) continue;
     events_.push_back({next_event_++, call.args[0], call.args[1], NowMs()});
     if (events_.size() > kKeptEvents) events_.pop_front();
   }
-  session_->ClearRecords();  // a long-running bench keeps no growing log
+  session_->ClearLogs();  // a long-running bench keeps no growing log
 }
 
 void ModuleBench::RequireRunning() const {
@@ -118,10 +116,10 @@ json ModuleBench::StateLocked() const {
                          {"readers", readers},
                          {"range", {{"low", v.range.low}, {"high", v.range.high}, {"source", v.range.source}}},
                          {"value", values_.at(v.read.id)},
-                         {"module_value", session_->emulator().ReadDouble(v.read.readers[0].record + kVariable_value)}});
+                         {"module_value", session_->emulator().ReadDouble(v.read.readers[0].record + layout::Variable::value)}});
   }
   json elements = json::array();
-  for (const ElementState& e : chain_) elements.push_back(ElementJson(e));
+  for (const ElementSnapshot& e : chain_) elements.push_back(ElementJson(e));
   json events = json::array();
   for (const Event& e : events_)
     events.push_back({{"sequence", e.sequence}, {"code", e.code}, {"parameter", e.parameter}, {"time_ms", e.time_ms}});
@@ -165,7 +163,7 @@ std::vector<uint8_t> ModuleBench::Picture(double scale, bool areas) {
 }
 
 std::vector<uint8_t> ModuleBench::PictureLocked(double scale, bool areas) {
-  const cli::GaugePicture picture = cli::PictureOf(*session_, chain_);
+  const GaugePicture picture = PictureOf(*session_, chain_);
   if (picture.scene.width <= 0 || picture.scene.height <= 0)
     throw HostError(ErrorKind::kFormat, "the gauge draws nothing: its face is empty");
   width_ = picture.scene.width;
@@ -173,7 +171,7 @@ std::vector<uint8_t> ModuleBench::PictureLocked(double scale, bool areas) {
   render::Canvas canvas;
   std::string error;
   if (!renderer_.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kFormat, error);
-  if (areas) render::DrawAreaOutlines(canvas, cli::ClickableAreas(*session_), scale, renderer_.text());
+  if (areas) render::DrawAreaOutlines(canvas, ClickableAreas(*session_), scale, renderer_.text());
   std::vector<uint8_t> png;
   if (!render::EncodePng(canvas, png, error)) throw HostError(ErrorKind::kFormat, error);
   return png;

@@ -83,7 +83,7 @@ class ModuleBench {
   std::unique_ptr<GaugeSession> session_;
   std::vector<Variable> variables_;
   std::map<int32_t, double> values_;  // as set
-  std::vector<ElementState> chain_;   // the last cycle's
+  std::vector<ElementSnapshot> chain_;   // the last cycle's
   uint64_t cycles_ = 0;
   int width_ = 0, height_ = 0;  // of the face
   std::deque<Event> events_;

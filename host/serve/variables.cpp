@@ -4,23 +4,15 @@
 #include <cmath>
 #include <optional>
 
-#include "record_layout.h"
+#include "record_fields.h"
 
 namespace gauge::serve {
 namespace {
 
-// Where an element's ModuleVariable records start (needles have one; string
-// and sprite elements three, one after the other).
-#define NEEDLE_OFFSET(field, offset, size) constexpr uint32_t kNeedle_##field = offset;
-LAYOUT_NEEDLE_ELEMENT(NEEDLE_OFFSET)
-#undef NEEDLE_OFFSET
-#define STRING_OFFSET(field, offset, size) constexpr uint32_t kString_##field = offset;
-LAYOUT_STRING_ELEMENT(STRING_OFFSET)
-#undef STRING_OFFSET
-#define VARIABLE_OFFSET(field, offset, size) constexpr uint32_t kVariable_##field = offset;
-LAYOUT_MODULE_VARIABLE(VARIABLE_OFFSET)
-#undef VARIABLE_OFFSET
-static_assert(kString_variables == kNeedle_variable);
+// An element's ModuleVariable records: a needle has one, string and sprite
+// elements three, one after the other, from the same offset.
+static_assert(layout::String::variables == layout::Needle::variable &&
+              layout::Sprite::variables == layout::Needle::variable);
 
 void AddReader(std::vector<VariableRead>& variables, int32_t id, VariableReader reader) {
   auto it = std::find_if(variables.begin(), variables.end(), [&](const VariableRead& v) { return v.id == id; });
@@ -47,15 +39,15 @@ class Probe {
 
   Shown At(double value) {
     session_->SetVariable(id_, value);
-    session_->RunFrame();  // an element may use what a later one computed
+    session_->RunUpdateCycle();  // an element may use what a later one computed
     Shown shown;
-    for (const ElementState& e : session_->RunFrame()) {
-      if (e.kind == ELEMENT_KIND_STRING)
-        shown.texts.push_back(e.text);
-      else if (!e.results.empty())
-        shown.values.push_back(e.results[0]);
+    for (const ElementSnapshot& e : session_->RunUpdateCycle()) {
+      if (const auto* text = std::get_if<StringState>(&e))
+        shown.texts.push_back(text->text);
+      else if (const std::vector<double> results = Results(e); !results.empty())
+        shown.values.push_back(results[0]);
     }
-    session_->ClearRecords();
+    session_->ClearLogs();
     return shown;
   }
 
@@ -123,19 +115,21 @@ ValueRange ProbedRange(const std::string& path, int32_t id) {
 
 }  // namespace
 
-std::vector<VariableRead> VariablesRead(const GaugeSession& session, const std::vector<ElementState>& chain,
+std::vector<VariableRead> VariablesRead(const GaugeSession& session, const std::vector<ElementSnapshot>& chain,
                                         const std::vector<ServiceCall>& calls) {
   std::vector<VariableRead> variables;
-  for (const ElementState& e : chain)
-    for (size_t i = 0; i < e.variable_ids.size(); ++i)
-      if (e.variable_ids[i] != 0)
-        AddReader(variables, e.variable_ids[i],
-                  {e.role, e.address + kNeedle_variable + uint32_t(i) * RECORD_SIZE_MODULE_VARIABLE});
+  for (const ElementSnapshot& e : chain) {
+    const std::vector<int32_t> ids = VariableIds(e);
+    for (size_t i = 0; i < ids.size(); ++i)
+      if (ids[i] != 0)
+        AddReader(variables, ids[i],
+                  {Common(e).role, Common(e).address + layout::Needle::variable + uint32_t(i) * layout::Variable::kSize});
+  }
   for (const ServiceCall& call : calls) {
-    if ((call.name != "ReadVariable" && call.name != "BindVariable") || call.args.empty()) continue;
+    if ((call.service != Service::ReadVariable && call.service != Service::BindVariable) || call.args.empty()) continue;
     const uint32_t record = call.args[0];
-    if (!session.module().contains(record, RECORD_SIZE_MODULE_VARIABLE)) continue;
-    const int32_t id = int32_t(session.emulator().ReadWord(record + kVariable_id));
+    if (!session.module().contains(record, layout::Variable::kSize)) continue;
+    const int32_t id = int32_t(session.emulator().ReadWord(record + layout::Variable::id));
     if (id == 0) continue;
     const auto named = session.NameAddress(record);
     AddReader(variables, id, {call.name + (named ? " (" + named->record + ")" : ""), record});
@@ -143,12 +137,12 @@ std::vector<VariableRead> VariablesRead(const GaugeSession& session, const std::
   return variables;
 }
 
-ValueRange DeriveRange(const std::string& path, int32_t id, const std::vector<ElementState>& chain) {
-  for (const ElementState& e : chain) {
-    if (e.kind != ELEMENT_KIND_NEEDLE || e.calibration.empty() || e.variable_ids.empty() || e.variable_ids[0] != id)
-      continue;
-    double low = e.calibration[0].value, high = low;
-    for (const CalibrationEntry& entry : e.calibration) {
+ValueRange DeriveRange(const std::string& path, int32_t id, const std::vector<ElementSnapshot>& chain) {
+  for (const ElementSnapshot& element : chain) {
+    const auto* needle = std::get_if<NeedleState>(&element);
+    if (!needle || needle->calibration.empty() || needle->variable_id != id) continue;
+    double low = needle->calibration[0].value, high = low;
+    for (const CalibrationEntry& entry : needle->calibration) {
       low = std::min(low, entry.value);
       high = std::max(high, entry.value);
     }

@@ -23,7 +23,7 @@ struct VariableRead {
 
 // Every variable the elements of `chain` name, then every one the module
 // bound or read through a service among `calls`, each once, in that order.
-std::vector<VariableRead> VariablesRead(const GaugeSession& session, const std::vector<ElementState>& chain,
+std::vector<VariableRead> VariablesRead(const GaugeSession& session, const std::vector<ElementSnapshot>& chain,
                                         const std::vector<ServiceCall>& calls);
 
 struct ValueRange {
@@ -37,6 +37,6 @@ struct ValueRange {
 // with the other variables at 0, so that a module faulting on some value
 // does not stop the bench's own session; else 0 to 1000 next to the stop
 // found on one side, or 0 to 1000.
-ValueRange DeriveRange(const std::string& path, int32_t id, const std::vector<ElementState>& chain);
+ValueRange DeriveRange(const std::string& path, int32_t id, const std::vector<ElementSnapshot>& chain);
 
 }  // namespace gauge::serve
