@@ -54,7 +54,7 @@ uint64_t Descriptor(uint32_t base, uint32_t limit, uint8_t access, uint8_t flags
 
 void Check(uc_err err, const char* what) {
   if (err != UC_ERR_OK)
-    throw HostError(ErrorKind::kUsage, std::string(what) + ": " + uc_strerror(err));
+    throw HostError(ErrorKind::kInternal, std::string(what) + ": " + uc_strerror(err));
 }
 
 }  // namespace
@@ -179,12 +179,12 @@ uint32_t Emulator::ProtectionAt(uint32_t address) const {
 
 void Emulator::Read(uint32_t address, void* out, size_t size) const {
   if (uc_mem_read(uc_, address, out, size) != UC_ERR_OK)
-    throw HostError(ErrorKind::kUsage, "host read of unmapped memory at " + Hex(address));
+    throw HostError(ErrorKind::kMemoryFault, "host read of unmapped memory at " + Hex(address));
 }
 
 void Emulator::Write(uint32_t address, const void* data, size_t size) {
   if (uc_mem_write(uc_, address, data, size) != UC_ERR_OK)
-    throw HostError(ErrorKind::kUsage, "host write to unmapped memory at " + Hex(address));
+    throw HostError(ErrorKind::kMemoryFault, "host write to unmapped memory at " + Hex(address));
 }
 
 uint32_t Emulator::ReadWord(uint32_t address) const {
@@ -217,7 +217,7 @@ std::string Emulator::ReadString(uint32_t address, size_t max_length) const {
 uint32_t Emulator::Allocate(uint32_t size, uint32_t align) {
   const uint32_t start = (heap_next_ + align - 1) & ~(align - 1);
   if (start < heap_next_ || size > layout::kHeap + layout::kHeapSize - start)
-    throw HostError(ErrorKind::kUsage, "host memory exhausted");
+    throw HostError(ErrorKind::kResourceLimit, "host memory exhausted");
   heap_next_ = start + size;
   return start;
 }
@@ -225,7 +225,7 @@ uint32_t Emulator::Allocate(uint32_t size, uint32_t align) {
 uint32_t Emulator::AddStub(int argument_words, bool callee_pops, StubHandler handler) {
   const uint32_t address = layout::kStubs + kStubSpacing * stubs_.size();
   if (address + kStubSpacing > layout::kStubs + layout::kStubsSize)
-    throw HostError(ErrorKind::kUsage, "too many stubs");
+    throw HostError(ErrorKind::kResourceLimit, "too many stubs");
   const uint16_t pop = callee_pops ? uint16_t(4 * argument_words) : 0;
   const uint8_t ret_n[] = {0xC2, uint8_t(pop), uint8_t(pop >> 8)};
   const uint8_t ret[] = {0xC3};
@@ -240,7 +240,7 @@ uint32_t Emulator::AddStub(int argument_words, bool callee_pops, StubHandler han
 uint32_t Emulator::AddCode(std::span<const uint8_t> code) {
   const uint32_t address = host_code_next_;
   if (code.size() > layout::kHostCode + 0x1000 - address)
-    throw HostError(ErrorKind::kUsage, "host code area full");
+    throw HostError(ErrorKind::kResourceLimit, "host code area full");
   Write(address, code.data(), code.size());
   host_code_next_ = (address + code.size() + 15) & ~15u;
   return address;
@@ -351,8 +351,8 @@ void Emulator::FailWithCurrentException() {
   try {
     throw;
   } catch (const HostError& error) {
-    if (error.kind() == ErrorKind::kUsage)
-      Fail(ErrorKind::kMemoryFault, std::string("module passed a bad address to the host: ") + error.what());
+    if (error.kind() == ErrorKind::kUsage)  // the host misused its own interface
+      Fail(ErrorKind::kInternal, std::string("host fault while serving the module: ") + error.what());
     else
       Fail(error.kind(), error.what());
   } catch (const std::bad_alloc&) {

@@ -59,7 +59,8 @@ class Emulator {
   Emulator& operator=(const Emulator&) = delete;
 
   // Memory. Reads and writes by the host ignore page protection and do not
-  // reach the access observer; a range that is not mapped raises kUsage.
+  // reach the access observer; a range that is not mapped raises kMemoryFault
+  // (from a stub: the module passed a bad address).
   void Map(uint32_t address, uint32_t size, uint32_t protection);
   void Protect(uint32_t address, uint32_t size, uint32_t protection);
   bool IsMapped(uint32_t address, uint32_t size) const;
@@ -166,7 +167,7 @@ class Emulator {
   size_t access_hook_ = 0;
   AccessObserver observer_;
   bool failed_ = false;
-  ErrorKind fail_kind_ = ErrorKind::kUsage;
+  ErrorKind fail_kind_ = ErrorKind::kInternal;
   std::string fail_message_;
   uint32_t call_function_ = 0;
 };

@@ -144,7 +144,7 @@ double GaugeSession::Variable(int32_t id) const {
 uint32_t GaugeSession::HeaderRoutine(uint32_t offset) const {
   const uint32_t routine = emu_->ReadWord(gauge_header() + offset);
   if (!routine || !module_.contains(routine))
-    throw HostError(ErrorKind::kLoad, "gauge header." + FieldName(RecordType::kGaugeHeader, offset) +
+    throw HostError(ErrorKind::kBadRecord, "gauge header." + FieldName(RecordType::kGaugeHeader, offset) +
                                           " is not a routine of the module (" + Hex(routine) + ")");
   return routine;
 }
@@ -196,7 +196,7 @@ double GaugeSession::CallValue(uint32_t callback, uint32_t variable) {
   const int32_t id = int32_t(emu_->ReadWord(variable + layout::Variable::id));
   if (id != 0) emu_->WriteDouble(variable + layout::Variable::value, Variable(id));
   if (!module_.contains(callback))
-    throw HostError(ErrorKind::kLoad, "value callback " + Hex(callback) + " lies outside the module");
+    throw HostError(ErrorKind::kBadRecord, "value callback " + Hex(callback) + " lies outside the module");
   return emu_->CallDouble(callback, std::span<const uint32_t>(&variable, 1));
 }
 
@@ -245,7 +245,7 @@ void GaugeSession::EvaluateString(StringState& s) {
   using S = layout::String;
   const uint32_t a = s.address;
   if (s.char_count > kMaxCharCount)
-    throw HostError(ErrorKind::kLoad, s.role + " asks for " + std::to_string(s.char_count) +
+    throw HostError(ErrorKind::kBadRecord, s.role + " asks for " + std::to_string(s.char_count) +
                                           " characters, more than the host's limit of " +
                                           std::to_string(kMaxCharCount));
   const uint32_t buffer = TextBuffer(a, s.char_count);
@@ -259,7 +259,7 @@ void GaugeSession::EvaluateString(StringState& s) {
   s.text = emu_->ReadString(buffer, s.char_count + 1);
   const uint32_t real = emu_->ReadWord(a + S::real_function);
   if (real && !s.results.empty()) {
-    if (!module_.contains(real)) throw HostError(ErrorKind::kLoad, s.role + ".real_function lies outside the module");
+    if (!module_.contains(real)) throw HostError(ErrorKind::kBadRecord, s.role + ".real_function lies outside the module");
     uint32_t words[2];
     std::memcpy(words, &s.results[0], 8);
     s.real_result = emu_->CallDouble(real, words);
@@ -277,7 +277,7 @@ ClickResult GaugeSession::Click(int32_t x, int32_t y) {
     click.function = area.function;
     if (!click.function) return click;
     if (!module_.contains(click.function))
-      throw HostError(ErrorKind::kLoad, "mouse areas[" + std::to_string(i) + "].function lies outside the module");
+      throw HostError(ErrorKind::kBadRecord, "mouse areas[" + std::to_string(i) + "].function lies outside the module");
     const size_t first = service_calls().size();
     click.result = CallWord(click.function, {uint32_t(x), uint32_t(y)});
     for (size_t c = first; c < service_calls().size(); ++c)

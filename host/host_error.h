@@ -12,6 +12,8 @@ enum class ErrorKind {
   kFile,               // missing or unreadable file
   kFormat,             // not a PE32 DLL, truncated or inconsistent
   kLoad,               // missing exports, an import without a stub, no room to map
+  kBadRecord,          // a gauge record (header, element, mouse area, variable) the host cannot use
+  kMissingResource,    // a record names a bitmap the module does not carry
   kRunaway,            // module code exceeded the instruction limit
   kMemoryFault,        // module code touched unmapped or protected memory
   kCpuException,       // module code raised a CPU exception (divide error, int3, ...)
@@ -20,6 +22,7 @@ enum class ErrorKind {
   kModuleAbort,        // module code called abort or a C run-time failure routine
   kGuardBytes,         // module code wrote past a host text buffer
   kUsage,              // bad request to the host itself (unknown export, bad argument)
+  kRender,             // the renderer could not draw the picture
   kResourceLimit,      // serving the module would take more memory than the host has or allows
   kInternal,           // a host routine failed while serving the module (a host fault)
 };

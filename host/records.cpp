@@ -194,7 +194,7 @@ uint32_t RecordMap::Pointer(const Emulator& emulator, uint32_t at, const std::st
   if (p && (p < module_begin_ || p >= module_end_)) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", p);
-    throw HostError(ErrorKind::kLoad, "inconsistent records: " + what + " points outside the module (" +
+    throw HostError(ErrorKind::kBadRecord, "inconsistent records: " + what + " points outside the module (" +
                                           text + ")");
   }
   return p;
@@ -207,24 +207,24 @@ void RecordMap::Discover(const Emulator& emulator, uint32_t linkage, uint32_t im
   Add(linkage, RecordType::kModuleLinkage, 1, "Linkage");
   Add(import_table, RecordType::kServiceImport, 1, "ImportTable");
   gauge_header_ = Pointer(emulator, linkage + layout::Linkage::gauges, "Linkage.gauges[0]");
-  if (!gauge_header_) throw HostError(ErrorKind::kLoad, "inconsistent records: Linkage lists no gauge");
+  if (!gauge_header_) throw HostError(ErrorKind::kBadRecord, "inconsistent records: Linkage lists no gauge");
   Add(gauge_header_, RecordType::kGaugeHeader, 1, "gauge header");
   if (const uint32_t name = Pointer(emulator, gauge_header_ + layout::GaugeHeader::name, "gauge header.name"))
     Add(name, RecordType::kText, uint32_t(emulator.ReadString(name, 256).size() + 1), "gauge name");
   const uint32_t top_ref = Pointer(emulator, gauge_header_ + layout::GaugeHeader::top_element_ref,
                                  "gauge header.top_element_ref");
-  if (!top_ref) throw HostError(ErrorKind::kLoad, "inconsistent records: no top element");
+  if (!top_ref) throw HostError(ErrorKind::kBadRecord, "inconsistent records: no top element");
   Add(top_ref, RecordType::kPointer, 1, "top_element");
   const uint32_t top = Pointer(emulator, top_ref, "top_element");
-  if (!top) throw HostError(ErrorKind::kLoad, "inconsistent records: top_element is null");
+  if (!top) throw HostError(ErrorKind::kBadRecord, "inconsistent records: top_element is null");
   WalkElement(emulator, top, -1);
 }
 
 void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int parent) {
   for (const ElementInfo& e : elements_)
-    if (e.address == address) throw HostError(ErrorKind::kLoad, "inconsistent records: element tree has a cycle");
+    if (e.address == address) throw HostError(ErrorKind::kBadRecord, "inconsistent records: element tree has a cycle");
   if (int(elements_.size()) >= kMaxElements)
-    throw HostError(ErrorKind::kLoad, "inconsistent records: too many elements");
+    throw HostError(ErrorKind::kBadRecord, "inconsistent records: too many elements");
   ElementInfo info;
   info.index = int(elements_.size());
   info.address = address;
@@ -235,10 +235,10 @@ void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int pare
                                     ElementKindName(info.kind) + ")";
   const auto type = ElementRecordType(info.kind);
   if (!type)
-    throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " has unknown kind " +
+    throw HostError(ErrorKind::kBadRecord, "inconsistent records: " + info.role + " has unknown kind " +
                                           std::to_string(int32_t(info.kind)));
   if (address + RecordSize(*type) > module_end_)
-    throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " runs past the module");
+    throw HostError(ErrorKind::kBadRecord, "inconsistent records: " + info.role + " runs past the module");
   elements_.push_back(info);
   Add(address, *type, 1, info.role);
 
@@ -252,14 +252,14 @@ void RecordMap::WalkElement(const Emulator& emulator, uint32_t address, int pare
     const uint32_t count = emulator.ReadWord(address + layout::Needle::calibration_count);
     if (table && count) {
       if (count > kMaxListEntries)
-        throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " calibration count");
+        throw HostError(ErrorKind::kBadRecord, "inconsistent records: " + info.role + " calibration count");
       Add(table, RecordType::kNonlinearityPoint, count, "calibration of " + info.role);
     }
   }
   if (const uint32_t children = Pointer(emulator, address + layout::ElementHead::children, info.role + ".children")) {
     std::vector<uint32_t> list;
     for (uint32_t i = 0;; ++i) {
-      if (i >= kMaxListEntries) throw HostError(ErrorKind::kLoad, "inconsistent records: unterminated children");
+      if (i >= kMaxListEntries) throw HostError(ErrorKind::kBadRecord, "inconsistent records: unterminated children");
       const uint32_t child = Pointer(emulator, children + layout::kWord * i, info.role + ".children");
       if (!child) break;
       list.push_back(child);
@@ -394,7 +394,7 @@ void RecordMap::CheckCalibration(const Emulator& e, const ElementInfo& info) con
   if (count > kMaxListEntries || table < module_begin_ || end > module_end_) {
     char at[16];
     std::snprintf(at, sizeof at, "0x%08x", table);
-    throw HostError(ErrorKind::kLoad, "inconsistent records: " + info.role + " calibration of " +
+    throw HostError(ErrorKind::kBadRecord, "inconsistent records: " + info.role + " calibration of " +
                                           std::to_string(count) + " points at " + at + " is not a table of the module");
   }
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "artwork.h"
@@ -63,6 +64,19 @@ TEST(ArtworkCanvas, IntegerCoordinatesArePixelCentres) {
   EXPECT_NEAR(r.coverage_at(2, 3), 0.0, 1e-9);
   EXPECT_NEAR(r.coverage_at(4, 3), 0.0, 1e-9);
   EXPECT_NEAR(r.at(3, 3).r, 255, 1e-9);
+}
+
+// A font that is not installed is an exception the caller sees, not the end
+// of the program: the library never exits on its own.
+TEST(ArtworkFonts, AMissingFontThrowsNamingIt) {
+  EXPECT_NO_THROW(LoadFont("DejaVu Sans"));
+  try {
+    LoadFont("No Such Font Family Anywhere");
+    ADD_FAILURE() << "a missing font loaded";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find("\"No Such Font Family Anywhere\" is not installed"), std::string::npos)
+        << error.what();
+  }
 }
 
 struct ToolRun {

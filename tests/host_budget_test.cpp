@@ -62,20 +62,26 @@ HostError CallFails(Emulator& e, uint32_t function, std::initializer_list<uint32
 
 struct Thrown {
   const char* name;
-  std::function<void()> thrower;
+  std::function<void(Emulator&)> thrower;
   ErrorKind kind;
   const char* message;
 };
 
 const Thrown kThrown[] = {
-    {"bad_alloc", [] { throw std::bad_alloc(); }, ErrorKind::kResourceLimit, "ran out of memory"},
-    {"length_error", [] { std::string().reserve(std::string().max_size() + 1); }, ErrorKind::kResourceLimit,
+    {"bad_alloc", [](Emulator&) { throw std::bad_alloc(); }, ErrorKind::kResourceLimit, "ran out of memory"},
+    {"length_error", [](Emulator&) { std::string().reserve(std::string().max_size() + 1); }, ErrorKind::kResourceLimit,
      "too large"},
-    {"runtime_error", [] { throw std::runtime_error("broken"); }, ErrorKind::kInternal, "host fault"},
-    {"not an exception", [] { throw 42; }, ErrorKind::kInternal, "host fault"},
-    {"a bad host read", [] { throw HostError(ErrorKind::kUsage, "host read of unmapped memory"); },
-     ErrorKind::kMemoryFault, "bad address"},
-    {"a module abort", [] { throw HostError(ErrorKind::kModuleAbort, "stopped"); }, ErrorKind::kModuleAbort,
+    {"runtime_error", [](Emulator&) { throw std::runtime_error("broken"); }, ErrorKind::kInternal, "host fault"},
+    {"not an exception", [](Emulator&) { throw 42; }, ErrorKind::kInternal, "host fault"},
+    {"a host read of unmapped memory", [](Emulator& e) { e.ReadWord(0x10); }, ErrorKind::kMemoryFault,
+     "host read of unmapped memory at 0x00000010"},
+    {"a host write to unmapped memory", [](Emulator& e) { e.WriteWord(0x10, 0); }, ErrorKind::kMemoryFault,
+     "host write to unmapped memory at 0x00000010"},
+    {"a usage error of the host's own", [](Emulator&) { throw HostError(ErrorKind::kUsage, "no such table"); },
+     ErrorKind::kInternal, "host fault while serving the module: no such table"},
+    {"host memory exhausted", [](Emulator& e) { e.Allocate(0x7FFFFFFF); }, ErrorKind::kResourceLimit,
+     "host memory exhausted"},
+    {"a module abort", [](Emulator&) { throw HostError(ErrorKind::kModuleAbort, "stopped"); }, ErrorKind::kModuleAbort,
      "stopped"},
 };
 
@@ -83,7 +89,7 @@ TEST(EmulatorBoundary, WhatAStubThrowsBecomesAHostErrorOfAClearKind) {
   for (const Thrown& t : kThrown) {
     SCOPED_TRACE(t.name);
     Emulator e;
-    const uint32_t stub = e.AddStub(0, false, [&](StubFrame&) { t.thrower(); });
+    const uint32_t stub = e.AddStub(0, false, [&](StubFrame&) { t.thrower(e); });
     const uint32_t ok = e.AddStub(0, false, [](StubFrame& f) { f.set_result(7); });
     const HostError error = CallFails(e, CallerOf(e, stub, 0));
     EXPECT_EQ(error.kind(), t.kind) << error.what();

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
+#include "cli_in_process.h"
 #include "host_test_support.h"
 
 namespace {
 
 using namespace host_test;
+using gauge::ErrorKind;
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
@@ -27,44 +30,46 @@ struct BadInput {
   const char* name;
   std::function<std::string()> args;  // the command line after "gauge-host"
   const char* message;                // a part of the one line on stderr
+  std::optional<ErrorKind> kind;      // of the error the command ends with (none: main's own usage line)
+  friend void PrintTo(const BadInput& c, std::ostream* out) { *out << c.name; }
 };
 
 const BadInput kBadInputs[] = {
-    {"missing file", [] { return "run " + Quoted(ScratchPath("no-such.gau")); }, "cannot open"},
+    {"missing file", [] { return "run " + Quoted(ScratchPath("no-such.gau")); }, "cannot open", ErrorKind::kFile},
     {"not a PE file",
      [] {
        const std::string path = ScratchPath("text.gau");
        WriteBytes(path, std::vector<uint8_t>(300, 'a'));
        return "info " + Quoted(path);
      },
-     "not a PE file"},
+     "not a PE file", ErrorKind::kFormat},
     {"empty file",
      [] {
        const std::string path = ScratchPath("empty.gau");
        WriteBytes(path, {});
        return "run " + Quoted(path);
      },
-     "not a PE file"},
+     "not a PE file", ErrorKind::kFormat},
     {"64-bit PE",
      [] { return "run " + PatchedAirspeed("pe64.gau", [](auto& b) { b[PeOffsets(b).magic()] = 0x0B, b[PeOffsets(b).magic() + 1] = 0x02; }); },
-     "64-bit PE"},
+     "64-bit PE", ErrorKind::kFormat},
     {"an executable, not a DLL",
      [] { return "run " + PatchedAirspeed("exe.gau", [](auto& b) { b[PeOffsets(b).characteristics() + 1] &= ~0x20; }); },
-     "not a DLL"},
+     "not a DLL", ErrorKind::kFormat},
     {"truncated in the headers",
      [] { return "info " + PatchedAirspeed("short.gau", [](auto& b) { b.resize(PeOffsets(b).section(1)); }); },
-     "truncated file: headers"},
+     "truncated file: headers", ErrorKind::kFormat},
     {"truncated in a section",
      [] { return "info " + PatchedAirspeed("cut.gau", [](auto& b) { b.resize(b.size() / 2); }); },
-     "truncated file: section"},
+     "truncated file: section", ErrorKind::kFormat},
     {"section outside the image",
      [] {
        return "info " + PatchedAirspeed("outside.gau", [](auto& b) { PutWord(b, PeOffsets(b).section(1) + 12, 0x7FFF0000); });
      },
-     "outside the image"},
+     "outside the image", ErrorKind::kFormat},
     {"image size beyond reason",
      [] { return "info " + PatchedAirspeed("huge.gau", [](auto& b) { PutWord(b, PeOffsets(b).size_of_image(), 0xFFFFF000); }); },
-     "image size"},
+     "image size", ErrorKind::kFormat},
     {"relocation block of a bad size",
      [] {
        return "info " + PatchedAirspeed("reloc.gau", [](auto& b) {
@@ -81,7 +86,7 @@ const BadInput kBadInputs[] = {
          ADD_FAILURE() << "no relocation section";
        });
      },
-     "relocation block"},
+     "relocation block", ErrorKind::kFormat},
     {"a DLL without the two exports",
      [] {
        return "info " + PatchedAirspeed("noexports.gau", [](auto& b) {
@@ -89,42 +94,48 @@ const BadInput kBadInputs[] = {
          PutWord(b, PeOffsets(b).directory(0) + 4, 0);
        });
      },
-     "does not export Linkage and ImportTable"},
+     "does not export Linkage and ImportTable", ErrorKind::kLoad},
     {"an import the host has no stub for", [] { return "run " + Quoted(FixtureModule("FixtureStrayImport")); },
-     "KERNEL32.dll!Beep, which the host does not provide"},
+     "KERNEL32.dll!Beep, which the host does not provide", ErrorKind::kLoad},
     {"an unsupported service slot", [] { return "run " + Quoted(FixtureModule("HostileFixture")) + " --set 1=2"; },
-     "module called unsupported service 5"},
+     "module called unsupported service 5", ErrorKind::kUnsupportedService},
     {"a run-away value function", [] { return "run " + Quoted(FixtureModule("HostileFixture")) + " --set 1=1"; },
-     "ran away"},
+     "ran away", ErrorKind::kRunaway},
     {"a read of unmapped memory", [] { return "run " + Quoted(FixtureModule("HostileFixture")) + " --set 1=3"; },
-     "read unmapped memory at 0x00000010"},
+     "read unmapped memory at 0x00000010", ErrorKind::kMemoryFault},
     {"an invalid instruction", [] { return "run " + Quoted(FixtureModule("HostileFixture")) + " --set 1=4"; },
-     "invalid instruction"},
+     "invalid instruction", ErrorKind::kCpuException},
     {"a mouse function that leaves its arguments", [] { return "click " + Quoted(FixtureModule("HostileFixture")) + " 1 1"; },
-     "stack off by -8 bytes"},
+     "stack off by -8 bytes", ErrorKind::kCallingConvention},
     {"a mouse function that leaves the x87 stack", [] { return "click " + Quoted(FixtureModule("HostileFixture")) + " 9 1"; },
-     "x87 stack unbalanced"},
+     "x87 stack unbalanced", ErrorKind::kCallingConvention},
     {"a value function that leaves the x87 control word changed",
      [] { return "run " + Quoted(FixtureModule("HostileFixture")) + " --set 1=6"; },
-     "left the x87 control word at 0x0F7F instead of restoring the host's 0x027F"},
+     "left the x87 control word at 0x0F7F instead of restoring the host's 0x027F", ErrorKind::kCallingConvention},
     {"a string callback that overruns its buffer", [] { return "run " + Quoted(FixtureModule("FrameFixture")) + " --set 6=9"; },
-     "wrote outside its text buffer"},
-    {"no file named", [] { return std::string("run"); }, "usage: run FILE.gau"},
-    {"unknown subcommand", [] { return std::string("fly"); }, "usage:"},
-    {"bad --set", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61"; }, "ID=VALUE"},
-    {"bad --frames", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --frames many"; }, "not a number"},
-    {"bad click coordinate", [] { return "click " + Quoted(DistModule("Ostrel_Airspeed")) + " 1 y"; }, "not a number"},
+     "wrote outside its text buffer", ErrorKind::kGuardBytes},
+    {"no file named", [] { return std::string("run"); }, "usage: run FILE.gau", ErrorKind::kUsage},
+    {"unknown subcommand", [] { return std::string("fly"); }, "usage:", std::nullopt},
+    {"bad --set", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61"; }, "ID=VALUE", ErrorKind::kUsage},
+    {"bad --frames", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --frames many"; }, "not a number", ErrorKind::kUsage},
+    {"bad click coordinate", [] { return "click " + Quoted(DistModule("Ostrel_Airspeed")) + " 1 y"; }, "not a number", ErrorKind::kUsage},
 };
 
-TEST(HostCommand, BadInputGetsOneLineAndExitCode2) {
-  for (const BadInput& c : kBadInputs) {
-    const CommandResult r = RunHost(c.args());
-    EXPECT_EQ(r.exit_code, 2) << c.name << ": " << r.err;
-    ASSERT_FALSE(r.err.empty()) << c.name;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << c.name << ": more than one line: " << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
-  }
+class BadInputCase : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputCase, GetsOneLineExitCode2AndItsKind) {
+  const BadInput& c = GetParam();
+  const std::string args = c.args();
+  const CommandResult r = RunHost(args);
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
+  EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  EXPECT_EQ(gauge::test::CommandErrorKind(args), c.kind) << r.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(HostCommand, BadInputCase, ::testing::ValuesIn(kBadInputs),
+                         [](const ::testing::TestParamInfo<BadInput>& info) { return TestName(info.param.name); });
 
 TEST(HostCommand, RunPrintsResultsBitExactAndEveryCall) {
   const CommandResult r = RunHost("run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61=100 --frames 2");

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,13 @@ struct PeOffsets {
   size_t directory(int index) const { return pe + 24 + 96 + 8 * size_t(index); }
   size_t section(int index) const { return sections + 40 * size_t(index); }
 };
+
+// A case's description as a test name: letters and digits, the rest "_".
+inline std::string TestName(const std::string& description) {
+  std::string name;
+  for (const char c : description) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+}
 
 // A scratch file path unique to the running test.
 inline std::string ScratchPath(const std::string& name) {

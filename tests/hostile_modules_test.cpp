@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
+#include "cli_in_process.h"
 #include "gauge_session.h"
 #include "host_test_support.h"
 
 namespace {
 
 using namespace host_test;
+using gauge::ErrorKind;
+using gauge::test::CommandErrorKind;
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 std::string Greedy() { return Quoted(FixtureModule("GreedyFixture")); }
@@ -153,29 +157,30 @@ struct Hostile {
   const char* name;
   std::function<std::string()> args;  // the command line after "gauge-host"
   const char* message;                // a part of the one line on stderr; null: must succeed
+  std::optional<ErrorKind> kind;      // of the error the command ends with
 };
 
 const Hostile kHostile[] = {
-    {"memset over 4 GB", [] { return "run " + Greedy() + " --set 1=1"; }, "bad fill target"},
-    {"memcpy over 4 GB", [] { return "run " + Greedy() + " --set 1=2"; }, "bad copy source"},
-    {"fwrite without end", [] { return "run " + Greedy() + " --set 1=3"; }, "reached in host work"},
-    {"strlen without end", [] { return "run " + Greedy() + " --set 1=4"; }, "reached in host work"},
-    {"strchr without end", [] { return "run " + Greedy() + " --set 1=5"; }, "reached in host work"},
-    {"MultiByteToWideChar without end", [] { return "run " + Greedy() + " --set 1=6"; }, "reached in host work"},
-    {"InstallMouseAreas flood", [] { return "run " + Greedy() + " --set 1=7"; }, "reached in host work"},
-    {"ReadVariable flood", [] { return "run " + Greedy() + " --set 1=11"; }, "ran away"},
+    {"memset over 4 GB", [] { return "run " + Greedy() + " --set 1=1"; }, "bad fill target", ErrorKind::kMemoryFault},
+    {"memcpy over 4 GB", [] { return "run " + Greedy() + " --set 1=2"; }, "bad copy source", ErrorKind::kMemoryFault},
+    {"fwrite without end", [] { return "run " + Greedy() + " --set 1=3"; }, "reached in host work", ErrorKind::kRunaway},
+    {"strlen without end", [] { return "run " + Greedy() + " --set 1=4"; }, "reached in host work", ErrorKind::kRunaway},
+    {"strchr without end", [] { return "run " + Greedy() + " --set 1=5"; }, "reached in host work", ErrorKind::kRunaway},
+    {"MultiByteToWideChar without end", [] { return "run " + Greedy() + " --set 1=6"; }, "reached in host work", ErrorKind::kRunaway},
+    {"InstallMouseAreas flood", [] { return "run " + Greedy() + " --set 1=7"; }, "reached in host work", ErrorKind::kRunaway},
+    {"ReadVariable flood", [] { return "run " + Greedy() + " --set 1=11"; }, "ran away", ErrorKind::kRunaway},
     {"abort after run-time output", [] { return "run " + Greedy() + " --set 1=8"; },
-     "module called abort; its C run-time output was: \"Assertion failed!\\x0aExpression: \\xc3\\xa9t\\xc3\\xa9\\x0a\""},
-    {"65,025 resource leaves on one bitmap", [] { return "info " + SharedLeaves(); }, "share data"},
+     "module called abort; its C run-time output was: \"Assertion failed!\\x0aExpression: \\xc3\\xa9t\\xc3\\xa9\\x0a\"", ErrorKind::kModuleAbort},
+    {"65,025 resource leaves on one bitmap", [] { return "info " + SharedLeaves(); }, "share data", ErrorKind::kFormat},
     {"a face that grows in a sweep",
      [] { return "sweep " + Greedy() + " --var 1 --values 9,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9,9 --scale 16 -o " +
                  Quoted(ScratchPath("grow.png")); },
-     "frames of up to 4096 x 4096 pixels is too large"},
+     "frames of up to 4096 x 4096 pixels is too large", ErrorKind::kUsage},
     {"a text box 16,000 pixels tall",
-     [] { return "render " + Greedy() + " --set 1=10 --scale 16 -o " + Quoted(ScratchPath("tall.png")); }, nullptr},
+     [] { return "render " + Greedy() + " --set 1=10 --scale 16 -o " + Quoted(ScratchPath("tall.png")); }, nullptr, std::nullopt},
     {"a line break in an imported DLL's name",
      [] { return "run " + PatchedHostile("dllname.gau", [](auto& b) { ReplaceText(b, "msvcrt.dll", "msvcrt\n\xC3l"); }); },
-     "module imports msvcrt\\x0a\\xc3ll!_amsg_exit"},
+     "module imports msvcrt\\x0a\\xc3ll!_amsg_exit", ErrorKind::kLoad},
     {"a line break and non-ASCII in a section name",
      [] {
        return "info " + PatchedHostile("section.gau", [](auto& b) {
@@ -184,15 +189,16 @@ const Hostile kHostile[] = {
          PutWord(b, s + 12, 0x7FFF0000);
        });
      },
-     "inconsistent section \\x0a\\xc3\\xa9xt: outside the image"},
-    {"a device instead of a file", [] { return std::string("info /dev/zero"); }, "/dev/zero is not a regular file"},
-    {"a 1 GB file", [] { return "info " + SparseFile(); }, "more than the module size limit"},
+     "inconsistent section \\x0a\\xc3\\xa9xt: outside the image", ErrorKind::kFormat},
+    {"a device instead of a file", [] { return std::string("info /dev/zero"); }, "/dev/zero is not a regular file", ErrorKind::kFile},
+    {"a 1 GB file", [] { return "info " + SparseFile(); }, "more than the module size limit", ErrorKind::kFormat},
 };
 
 TEST(HostileModules, EndInOneLineWithinTheirLimits) {
   for (const Hostile& c : kHostile) {
     SCOPED_TRACE(c.name);
-    const ContainedResult r = RunHostContained(c.args());
+    const std::string args = c.args();
+    const ContainedResult r = RunHostContained(args);
 #ifndef GAUGE_SANITIZE
     EXPECT_LT(r.peak_kb, 256 * 1024) << "resident memory, KB";
 #endif
@@ -205,6 +211,7 @@ TEST(HostileModules, EndInOneLineWithinTheirLimits) {
     ASSERT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(CommandErrorKind(args), c.kind) << r.err;
   }
 }
 

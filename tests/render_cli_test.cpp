@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cli_in_process.h"
 #include "render_fixture_art.h"
 #include "render_measure.h"
 
@@ -20,25 +21,26 @@ TEST(RenderCommand, BadInputGetsOneLineAndExitCodeTwo) {
   const std::string not_a_module = std::string(GAUGE_SOURCE_DIR) + "/tests/fixture_modules/render/art/face.bmp";
   const struct {
     std::string args, says;
+    ErrorKind kind;
   } cases[] = {
-      {"render /nonexistent/Gauge.gau -o " + out, "/nonexistent/Gauge.gau"},
-      {"render " + not_a_module + " -o " + out, "not a PE"},
-      {"render " + fixture + " --set 1001 -o " + out, "'1001'"},
-      {"render " + fixture + " --set x=1 -o " + out, "'x'"},
-      {"render " + fixture + " --set 1001=ninety -o " + out, "'ninety'"},
-      {"render " + fixture + " --set -o " + out, "usage"},
-      {"render " + missing_art + " -o " + out, "bitmap 200"},
-      {"render " + fixture + " -o /nonexistent/dir/out.png", "/nonexistent/dir/out.png"},
-      {"render " + fixture, "-o"},
-      {"render " + fixture + " --scale 0 -o " + out, "--scale"},
-      {"render " + fixture + " --scale 1e9 -o " + out, "--scale"},
-      {"render " + fixture + " --sideways -o " + out, "--sideways"},
-      {"sweep " + fixture + " --from 0 --to 1 --steps 3 -o " + out, "--var"},
-      {"sweep " + fixture + " --var 1001 --from 0 --steps 3 -o " + out, "--to"},
-      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 0 -o " + out, "--steps"},
-      {"sweep " + fixture + " --var 1001 --values 1,,2 -o " + out, "''"},
-      {"sweep " + fixture + " --var 1001 --values 1 --steps 2 -o " + out, "either"},
-      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 400 --scale 16 -o " + out, "too large"},
+      {"render /nonexistent/Gauge.gau -o " + out, "/nonexistent/Gauge.gau", ErrorKind::kFile},
+      {"render " + not_a_module + " -o " + out, "not a PE", ErrorKind::kFormat},
+      {"render " + fixture + " --set 1001 -o " + out, "'1001'", ErrorKind::kUsage},
+      {"render " + fixture + " --set x=1 -o " + out, "'x'", ErrorKind::kUsage},
+      {"render " + fixture + " --set 1001=ninety -o " + out, "'ninety'", ErrorKind::kUsage},
+      {"render " + fixture + " --set -o " + out, "usage", ErrorKind::kUsage},
+      {"render " + missing_art + " -o " + out, "bitmap 200", ErrorKind::kMissingResource},
+      {"render " + fixture + " -o /nonexistent/dir/out.png", "/nonexistent/dir/out.png", ErrorKind::kFile},
+      {"render " + fixture, "-o", ErrorKind::kUsage},
+      {"render " + fixture + " --scale 0 -o " + out, "--scale", ErrorKind::kUsage},
+      {"render " + fixture + " --scale 1e9 -o " + out, "--scale", ErrorKind::kUsage},
+      {"render " + fixture + " --sideways -o " + out, "--sideways", ErrorKind::kUsage},
+      {"sweep " + fixture + " --from 0 --to 1 --steps 3 -o " + out, "--var", ErrorKind::kUsage},
+      {"sweep " + fixture + " --var 1001 --from 0 --steps 3 -o " + out, "--to", ErrorKind::kUsage},
+      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 0 -o " + out, "--steps", ErrorKind::kUsage},
+      {"sweep " + fixture + " --var 1001 --values 1,,2 -o " + out, "''", ErrorKind::kUsage},
+      {"sweep " + fixture + " --var 1001 --values 1 --steps 2 -o " + out, "either", ErrorKind::kUsage},
+      {"sweep " + fixture + " --var 1001 --from 0 --to 1 --steps 400 --scale 16 -o " + out, "too large", ErrorKind::kUsage},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -46,6 +48,7 @@ TEST(RenderCommand, BadInputGetsOneLineAndExitCodeTwo) {
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+    EXPECT_EQ(CommandErrorKind(c.args), c.kind) << run.errors;
   }
 }
 

@@ -61,7 +61,7 @@ render::Canvas Picture(GaugeSession& session, render::Renderer& renderer, double
   if (check) check(picture.scene.width * scale, picture.scene.height * scale);
   render::Canvas canvas;
   std::string error;
-  if (!renderer.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kFile, error);
+  if (!renderer.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kRender, error);
   return canvas;
 }
 

@@ -11,7 +11,7 @@ const IndexedBitmap* Named(const GaugeSession& session, GaugePicture& picture, u
   std::optional<IndexedBitmap> bitmap = session.Bitmap(id);
   if (!bitmap) {
     if (!required) return nullptr;
-    throw HostError(ErrorKind::kFormat, element.role + " names bitmap " + std::to_string(static_cast<int32_t>(id)) +
+    throw HostError(ErrorKind::kMissingResource, element.role + " names bitmap " + std::to_string(static_cast<int32_t>(id)) +
                                             ", which the module does not carry");
   }
   return &picture.bitmaps.emplace(id, std::move(*bitmap)).first->second;
@@ -51,7 +51,7 @@ render::DrawItem ItemOf(const GaugeSession& session, GaugePicture& picture, cons
 GaugePicture PictureOf(const GaugeSession& session, const std::vector<ElementSnapshot>& chain) {
   GaugePicture picture;
   if (chain.empty() || !std::holds_alternative<StaticImageState>(chain[0]))
-    throw HostError(ErrorKind::kFormat, "the gauge's top element is not a static image");
+    throw HostError(ErrorKind::kBadRecord, "the gauge's top element is not a static image");
   for (const ElementSnapshot& element : chain) picture.scene.items.push_back(ItemOf(session, picture, element));
   const IndexedBitmap& face = *std::get<render::ImageItem>(picture.scene.items.front()).bitmap;
   picture.scene.width = face.width;

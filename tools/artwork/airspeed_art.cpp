@@ -89,7 +89,7 @@ void DrawInnerScale(Canvas& c, const Font& font) {
 }
 
 IndexedBitmap DrawFace() {
-  const Font numerals = LoadFontOrDie("DejaVu Sans:style=Bold");
+  const Font numerals = LoadFont("DejaVu Sans:style=Bold");
   Canvas c(kFaceSize, kFaceSize);
   c.Fill(kGround);
   DrawOuterScale(c, numerals);

@@ -1,8 +1,7 @@
 #include "artwork.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <stdexcept>
 
 namespace gauge::art {
 namespace {
@@ -27,13 +26,10 @@ std::vector<Drawing> AllDrawings() {
   return all;
 }
 
-Font LoadFontOrDie(const std::string& pattern) {
+Font LoadFont(const std::string& pattern) {
   Font font;
   std::string error;
-  if (!Font::Load(pattern, font, error)) {
-    std::fprintf(stderr, "gauge-artwork: %s\n", error.c_str());
-    std::exit(2);
-  }
+  if (!Font::Load(pattern, font, error)) throw std::runtime_error(error);
   return font;
 }
 

@@ -20,7 +20,7 @@
 //   }  // namespace
 //   }  // namespace gauge::art
 //
-// Fonts: LoadFontOrDie("DejaVu Sans:style=Bold"), "Z003:style=Medium Italic".
+// Fonts: LoadFont("DejaVu Sans:style=Bold"), "Z003:style=Medium Italic".
 // Regenerate: scripts/draw_artwork.sh [--only GAUGE[/BITMAP]] [--png DIR]
 // (builds gauge-artwork and writes every registered bitmap under the repo).
 #pragma once
@@ -50,8 +50,8 @@ struct Registration {
 // Every registered drawing, ordered by gauge and bitmap name.
 std::vector<Drawing> AllDrawings();
 
-// The font named by a fontconfig pattern; ends the program with a one-line
-// message and exit code 2 when it is not installed.
-Font LoadFontOrDie(const std::string& pattern);
+// The font named by a fontconfig pattern; throws std::runtime_error naming
+// it when it is not installed.
+Font LoadFont(const std::string& pattern);
 
 }  // namespace gauge::art

@@ -266,9 +266,9 @@ void DrawWear(Canvas& c) {
 }
 
 IndexedBitmap DrawFace() {
-  const Font numerals = LoadFontOrDie("DejaVu Sans:style=Bold");
-  const Font sans = LoadFontOrDie("DejaVu Sans");
-  const Font script = LoadFontOrDie("Z003:style=Medium Italic");
+  const Font numerals = LoadFont("DejaVu Sans:style=Bold");
+  const Font sans = LoadFont("DejaVu Sans");
+  const Font script = LoadFont("Z003:style=Medium Italic");
   Canvas c(kFaceWidth, kFaceHeight);
   DrawCase(c);
   for (size_t i = 0; i < std::size(kScrews); ++i) DrawScrew(c, kScrews[i], kScrewSlotDegrees[i]);

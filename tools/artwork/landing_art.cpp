@@ -275,8 +275,8 @@ void DrawKnob(Canvas& c) {
 }
 
 IndexedBitmap DrawFace() {
-  const Font numerals = LoadFontOrDie("DejaVu Sans:style=Bold");
-  const Font script = LoadFontOrDie("Z003:style=Medium Italic");
+  const Font numerals = LoadFont("DejaVu Sans:style=Bold");
+  const Font script = LoadFont("Z003:style=Medium Italic");
   Canvas c(kFaceWidth, kFaceHeight);
   DrawCase(c);
   DrawBezel(c);
@@ -344,7 +344,7 @@ constexpr int kDrumSize = 256;
 IndexedBitmap DrawDrum() {
   constexpr Point kRing{128, 125};
   constexpr double kRingRadius = 110.5, kDigitHeight = 24, kDigitWidth = 17;
-  const Font font = LoadFontOrDie("DejaVu Sans:style=Bold");
+  const Font font = LoadFont("DejaVu Sans:style=Bold");
   Canvas c(kDrumSize, kDrumSize);
   c.Fill(kDrumGround);
   TextStyle style{&font, kDigitHeight};
