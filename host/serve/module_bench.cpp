@@ -170,10 +170,10 @@ std::vector<uint8_t> ModuleBench::PictureLocked(double scale, bool areas) {
   height_ = picture.scene.height;
   render::Canvas canvas;
   std::string error;
-  if (!renderer_.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kFormat, error);
+  if (!renderer_.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kRender, error);
   if (areas) render::DrawAreaOutlines(canvas, ClickableAreas(*session_), scale, renderer_.text());
   std::vector<uint8_t> png;
-  if (!render::EncodePng(canvas, png, error)) throw HostError(ErrorKind::kFormat, error);
+  if (!render::EncodePng(canvas, png, error)) throw HostError(ErrorKind::kRender, error);
   return png;
 }
 
