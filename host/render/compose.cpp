@@ -53,8 +53,16 @@ Span CoveredPixels(const Placement& p, const SourceRect& source, const Canvas& c
 }
 
 // Source positions in fixed point, 1/65536 pixel: a canvas row steps
-// through the source by whole increments, exact for quarter turns.
-inline int64_t Fixed(double v) { return std::llround(v * 65536.0); }
+// through the source by whole increments, exact for quarter turns. Rounded
+// half away from zero, as llround does, without its library call: the
+// fraction left by truncation is exact.
+inline int64_t Fixed(double v) {
+  const double scaled = v * 65536.0;
+  if (!(std::abs(scaled) < 0x1p62)) return std::llround(scaled);
+  const auto whole = static_cast<int64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(whole);
+  return whole + (fraction >= 0.5) - (fraction <= -0.5);
+}
 
 // Bilinear weights, in 1/65536, of the 2 x 2 texels (top-left, top-right,
 // bottom-left, bottom-right) around fixed-point (qx, qy).
@@ -63,28 +71,57 @@ inline std::array<uint32_t, 4> Weights(int64_t qx, int64_t qy) {
   return {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
 }
 
-// The top-left texel of the footprint around fixed-point (qx, qy) in a
-// framed picture (see PreparedBitmap::framed).
-inline const uint8_t* FramedAt(const uint8_t* framed, int64_t stride, int64_t qx, int64_t qy) {
-  return framed + ((qy >> 16) + 1) * stride + (qx >> 16) + 1;
+// The entry for the footprint around fixed-point (qx, qy) in a table with a
+// border of one entry before the bitmap's first row and column.
+template <typename T>
+inline const T* FramedAt(const T* table, int64_t stride, int64_t qx, int64_t qy) {
+  return table + ((qy >> 16) + 1) * stride + (qx >> 16) + 1;
 }
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-int64_t CeilDiv(int64_t a, int64_t b) { return a / b + ((a % b != 0) && ((a < 0) == (b < 0))); }
+
+// Floor and ceiling of a / d for the one divisor of a whole drawing (a
+// fixed-point step): a multiply by the reciprocal, truncated, then
+// corrected by the remainder. Exact, and cheaper than a
+// division per use.
+class Divisor {
+ public:
+  explicit Divisor(int64_t d) : d_(d), reciprocal_(d != 0 ? 1.0 / static_cast<double>(d) : 0.0) {}
+  int64_t value() const { return d_; }
+  int64_t Floor(int64_t a) const {
+    if (!(std::abs(a) < kNear)) return FloorDiv(a, d_);  // beyond where the product is that close
+    auto q = static_cast<int64_t>(static_cast<double>(a) * reciprocal_);  // within two of the floor
+    int64_t r = a - q * d_;  // the remainder of a floor division has the divisor's sign
+    if (d_ > 0) {
+      for (; r < 0; r += d_) --q;
+      for (; r >= d_; r -= d_) ++q;
+    } else {
+      for (; r > 0; r += d_) --q;
+      for (; r <= d_; r -= d_) ++q;
+    }
+    return q;
+  }
+  int64_t Ceil(int64_t a) const { return -Floor(-a); }
+
+ private:
+  static constexpr int64_t kNear = int64_t{1} << 50;
+  int64_t d_;
+  double reciprocal_;
+};
 
 // Narrows the canvas run [lo, hi) to the pixels cx whose fixed-point source
 // coordinate q0 + step * (cx - base) lies in [min, max): exact, so a footprint
 // left out is one that lies wholly outside.
-void KeepWithin(int64_t q0, int64_t step, int base, int64_t min, int64_t max, int& lo, int& hi) {
+void KeepWithin(int64_t q0, const Divisor& step, int base, int64_t min, int64_t max, int& lo, int& hi) {
   int64_t first, last;  // in steps from base
-  if (step == 0) {
+  if (step.value() == 0) {
     if (q0 < min || q0 >= max) hi = lo;
     return;
   }
-  if (step > 0) {
-    first = CeilDiv(min - q0, step), last = FloorDiv(max - 1 - q0, step);
+  if (step.value() > 0) {
+    first = step.Ceil(min - q0), last = step.Floor(max - 1 - q0);
   } else {
-    first = CeilDiv(max - 1 - q0, step), last = FloorDiv(min - q0, step);
+    first = step.Ceil(max - 1 - q0), last = step.Floor(min - q0);
   }
   lo = static_cast<int>(std::max<int64_t>(lo, base + first));
   hi = static_cast<int>(std::min<int64_t>(hi, base + last + 1));
@@ -92,17 +129,19 @@ void KeepWithin(int64_t q0, int64_t step, int base, int64_t min, int64_t max, in
 
 // Narrows the canvas run [lo, hi) to the pixels whose source coordinate
 // q0 + step * (cx - lo) can fall within [first, last] (fixed point), with a
-// pixel to spare either side: the samples themselves stay bounds-checked.
-void ClipRun(int64_t q0, int64_t step, int64_t first, int64_t last, int& lo, int& hi) {
-  if (step == 0) {
+// pixel to spare either side. (The quotients are those of the exact
+// division rounded to a double, which has the same floor and ceiling for
+// these magnitudes.)
+void ClipRun(int64_t q0, const Divisor& step, int64_t first, int64_t last, int& lo, int& hi) {
+  if (step.value() == 0) {
     if (q0 < first || q0 > last) hi = lo;
     return;
   }
-  double t0 = double(first - q0) / step, t1 = double(last - q0) / step;
-  if (t0 > t1) std::swap(t0, t1);
+  const int64_t t0 = step.Floor(step.value() > 0 ? first - q0 : last - q0);
+  const int64_t t1 = step.Ceil(step.value() > 0 ? last - q0 : first - q0);
   const int base = lo;
-  lo = static_cast<int>(std::clamp(std::floor(t0) - 1 + base, double(lo), double(hi)));
-  hi = static_cast<int>(std::clamp(std::ceil(t1) + 2 + base, double(lo), double(hi)));
+  lo = static_cast<int>(std::clamp<int64_t>(t0 - 1 + base, lo, hi));
+  hi = static_cast<int>(std::clamp<int64_t>(t1 + 2 + base, lo, hi));
 }
 
 // Whether the placement shows each source pixel unchanged on one canvas
@@ -138,15 +177,16 @@ void DrawUnturned(Canvas& canvas, const PreparedBitmap& bitmap, int64_t dx, int6
 // Samples `bitmap` bilinearly along the canvas run [x0, x1) of row cy, whose
 // first pixel samples fixed-point (qx, qy) of the bitmap and (wx, wy) of the
 // window; each pixel steps by (step_x, step_y) and (window_step_x,
-// window_step_y). Every footprint lies within the framed pictures.
+// window_step_y). Every footprint lies within the bitmap's footprint table
+// (and the window's framed opening).
 template <bool kWindowed>
 void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t qx, int64_t qy, int64_t step_x,
                int64_t step_y, const PreparedBitmap* window, int64_t wx, int64_t wy, int64_t window_step_x,
                int64_t window_step_y) {
-  const uint8_t* texels = bitmap.framed();
-  const int64_t stride = bitmap.framed_stride();
+  const uint32_t* footprints = bitmap.footprints();
+  const int64_t stride = bitmap.footprint_stride();
   const uint8_t* mask = kWindowed ? window->opening_mask() : nullptr;
-  const int64_t mask_stride = kWindowed ? window->framed_stride() : 0;
+  const int64_t mask_stride = kWindowed ? window->opening_stride() : 0;
   for (int cx = x0; cx < x1; ++cx, qx += step_x, qy += step_y, wx += window_step_x, wy += window_step_y) {
     uint32_t open = 256;
     if constexpr (kWindowed) {  // most pixels behind a window lie outside its opening: test that first
@@ -156,21 +196,22 @@ void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t 
               128) >> 8;
       if (open == 0) continue;
     }
-    const uint8_t* t = FramedAt(texels, stride, qx, qy);
-    const uint32_t quad = t[0] | uint32_t{t[1]} << 8 | uint32_t{t[stride]} << 16 | uint32_t{t[stride + 1]} << 24;
+    const uint32_t quad = *FramedAt(footprints, stride, qx, qy);
     if (quad == 0) continue;  // all see-through
     uint32_t r, g, b, a;
-    if (quad == t[0] * 0x01010101u) {
-      const Rgba c = bitmap.colour(t[0]);  // flat: no blending within the footprint
+    const auto index = [quad](int k) { return static_cast<uint8_t>(quad >> (8 * k)); };
+    if (quad == index(0) * 0x01010101u) {
+      const Rgba c = bitmap.colour(index(0));  // flat: no blending within the footprint
       r = c.r, g = c.g, b = c.b, a = c.a;
     } else {
-      // Each weighted sum is at most 65536 * 255: the pairs never carry into each other.
-      const std::array<uint32_t, 4> weight = Weights(qx, qy);
-      uint64_t red_blue = 0, green_alpha = 0;
-      for (int k = 0; k < 4; ++k) {
-        const auto index = static_cast<uint8_t>(quad >> (8 * k));
-        red_blue += weight[k] * bitmap.red_blue(index), green_alpha += weight[k] * bitmap.green_alpha(index);
-      }
+      // The weights of Weights, applied a direction at a time: across, each
+      // lane stays below 65536; down, the lanes go two to a product, 32 bits each.
+      const uint32_t fx = static_cast<uint32_t>(qx >> 8) & 255, fy = static_cast<uint32_t>(qy >> 8) & 255;
+      const uint64_t top = bitmap.lanes(index(0)) * (256 - fx) + bitmap.lanes(index(1)) * fx;
+      const uint64_t bottom = bitmap.lanes(index(2)) * (256 - fx) + bitmap.lanes(index(3)) * fx;
+      constexpr uint64_t kEvenLanes = 0x0000FFFF0000FFFF;
+      const uint64_t red_blue = (top & kEvenLanes) * (256 - fy) + (bottom & kEvenLanes) * fy;
+      const uint64_t green_alpha = (top >> 16 & kEvenLanes) * (256 - fy) + (bottom >> 16 & kEvenLanes) * fy;
       a = static_cast<uint32_t>(green_alpha >> 32);
       if (a == 0) continue;
       r = (static_cast<uint32_t>(red_blue) + 32768) >> 16, b = (static_cast<uint32_t>(red_blue >> 32) + 32768) >> 16;
@@ -216,15 +257,24 @@ PreparedBitmap::PreparedBitmap(const IndexedBitmap& bitmap) : source_(bitmap) {
   for (int i = 0; i < 256; ++i) {
     const Rgb c = bitmap.palette[i];
     colours_[i] = i == 0 ? Rgba{0, 0, 0, 0} : Rgba{c.r, c.g, c.b, 255};
-    red_blue_[i] = colours_[i].r | uint64_t{colours_[i].b} << 32;
-    green_alpha_[i] = colours_[i].g | uint64_t{colours_[i].a} << 32;
+    lanes_[i] = colours_[i].r | uint32_t{colours_[i].g} << 16 | uint64_t{colours_[i].b} << 32 |
+                uint64_t{colours_[i].a} << 48;
   }
   rgba_.resize(bitmap.pixels.size());
   for (size_t i = 0; i < rgba_.size(); ++i) rgba_[i] = colours_[bitmap.pixels[i]];
-  framed_.assign(static_cast<size_t>(framed_stride()) * (bitmap.height + 2), 0);
-  for (int y = 0; y < bitmap.height; ++y)
-    std::copy_n(&bitmap.pixels[static_cast<size_t>(y) * bitmap.width], bitmap.width,
-                &framed_[static_cast<size_t>(y + 1) * framed_stride() + 1]);
+  const auto index = [&bitmap](int x, int y) { return bitmap.contains(x, y) ? bitmap.at(x, y) : uint8_t{0}; };
+  footprints_.resize(static_cast<size_t>(footprint_stride()) * (bitmap.height + 1));
+  SourceRect c{bitmap.width, bitmap.height, 0, 0};
+  for (int y = -1; y < bitmap.height; ++y) {
+    for (int x = -1; x < bitmap.width; ++x) {
+      footprints_[static_cast<size_t>(y + 1) * footprint_stride() + x + 1] =
+          index(x, y) | index(x + 1, y) << 8 | index(x, y + 1) << 16 | uint32_t{index(x + 1, y + 1)} << 24;
+      if (index(x, y) == 0) continue;
+      c.x0 = std::min(c.x0, x), c.y0 = std::min(c.y0, y);
+      c.x1 = std::max(c.x1, x + 1), c.y1 = std::max(c.y1, y + 1);
+    }
+  }
+  content_ = c.x0 < c.x1 ? c : SourceRect{0, 0, 0, 0};
 }
 
 bool PreparedBitmap::Matches(const IndexedBitmap& bitmap) const {
@@ -235,15 +285,21 @@ bool PreparedBitmap::Matches(const IndexedBitmap& bitmap) const {
 void PreparedBitmap::PrepareAsWindow() {
   if (!opening_mask_.empty()) return;
   const uint8_t surround = SurroundIndex(source_);
-  opening_mask_.assign(framed_.size(), 0);
+  opening_mask_.assign(static_cast<size_t>(opening_stride()) * (height() + 2), 0);
+  opening_rows_.assign(height(), OpeningRow{});
   SourceRect r{width(), height(), 0, 0};
   for (int y = 0; y < height(); ++y) {
+    OpeningRow& row = opening_rows_[y];
+    int open = 0;
     for (int x = 0; x < width(); ++x) {
       if (source_.at(x, y) == surround) continue;
-      opening_mask_[static_cast<size_t>(y + 1) * framed_stride() + x + 1] = 1;
+      opening_mask_[static_cast<size_t>(y + 1) * opening_stride() + x + 1] = 1;
+      if (open++ == 0) row.x0 = x;
+      row.x1 = x + 1;
       r.x0 = std::min(r.x0, x), r.y0 = std::min(r.y0, y);
       r.x1 = std::max(r.x1, x + 1), r.y1 = std::max(r.y1, y + 1);
     }
+    row.solid = open == row.x1 - row.x0;
   }
   opening_ = r.x0 < r.x1 ? r : SourceRect{0, 0, 0, 0};
 }
@@ -263,30 +319,51 @@ void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p
   const int64_t step_x = Fixed(p.xx), step_y = Fixed(p.yx);
   const Placement* wp = window ? &window->placement : nullptr;
   const int64_t window_step_x = wp ? Fixed(wp->xx) : 0, window_step_y = wp ? Fixed(wp->yx) : 0;
+  const Divisor by_step_x(step_x), by_step_y(step_y), by_window_step_x(window_step_x), by_window_step_y(window_step_y);
   const int64_t one = int64_t{1} << 16;
-  for (int cy = span.y0; cy < span.y1; ++cy) {
-    // The part of the row whose samples can touch the bitmap, first roughly
-    // (the fixed-point positions start from its first pixel), then exactly.
-    int x0 = span.x0, x1 = span.x1;
-    const int64_t row_x = Fixed(p.xx * x0 + p.xy * cy + p.dx), row_y = Fixed(p.yx * x0 + p.yy * cy + p.dy);
-    ClipRun(row_x, step_x, -one, int64_t{bitmap.width()} * one, x0, x1);
-    ClipRun(row_y, step_y, -one, int64_t{bitmap.height()} * one, x0, x1);
-    if (x0 >= x1) continue;
-    const int64_t qx = Fixed(p.xx * x0 + p.xy * cy + p.dx), qy = Fixed(p.yx * x0 + p.yy * cy + p.dy);
-    const int64_t wx = wp ? Fixed(wp->xx * x0 + wp->xy * cy + wp->dx) : 0;
-    const int64_t wy = wp ? Fixed(wp->yx * x0 + wp->yy * cy + wp->dy) : 0;
-    int lo = x0, hi = x1;
-    KeepWithin(qx, step_x, x0, -one, int64_t{bitmap.width()} * one, lo, hi);
-    KeepWithin(qy, step_y, x0, -one, int64_t{bitmap.height()} * one, lo, hi);
+  // Only footprints that touch what the bitmap shows are sampled: rows
+  // outside its content are passed over, and runs trimmed to it.
+  const SourceRect& content = bitmap.content();
+  if (content.x0 >= content.x1) return;
+  const Span rows = CoveredPixels(p, content, canvas);
+  // A window at a whole-pixel offset shows each canvas pixel fully or not at all.
+  int64_t window_dx = 0, window_dy = 0;
+  const bool whole_pixel_window = window && WholePixelShift(window->placement, window_dx, window_dy);
+  for (int cy = std::max(span.y0, rows.y0); cy < std::min(span.y1, rows.y1); ++cy) {
+    // A row steps through the source in fixed point from an anchor: the
+    // first pixel of the part of the row that can roughly touch the bitmap,
+    // so the steps add up little rounding where it shows. (The picture
+    // depends on the anchor through that rounding.)
+    int anchor = span.x0, rough_end = span.x1;
+    const int64_t row_x = Fixed(p.xx * anchor + p.xy * cy + p.dx), row_y = Fixed(p.yx * anchor + p.yy * cy + p.dy);
+    ClipRun(row_x, by_step_x, -one, int64_t{bitmap.width()} * one, anchor, rough_end);
+    ClipRun(row_y, by_step_y, -one, int64_t{bitmap.height()} * one, anchor, rough_end);
+    const int64_t qx = Fixed(p.xx * anchor + p.xy * cy + p.dx), qy = Fixed(p.yx * anchor + p.yy * cy + p.dy);
+    const int64_t wx = wp ? Fixed(wp->xx * anchor + wp->xy * cy + wp->dx) : 0;
+    const int64_t wy = wp ? Fixed(wp->yx * anchor + wp->yy * cy + wp->dy) : 0;
+    // Then exactly, over the whole row (the anchor's rough part can start
+    // late, since its second axis is measured from the first axis's start).
+    int lo = span.x0, hi = span.x1;
+    KeepWithin(qx, by_step_x, anchor, (content.x0 - int64_t{1}) * one, content.x1 * one, lo, hi);
+    KeepWithin(qy, by_step_y, anchor, (content.y0 - int64_t{1}) * one, content.y1 * one, lo, hi);
     if (window) {
       const SourceRect& o = window->bitmap->opening();
-      KeepWithin(wx, window_step_x, x0, (o.x0 - int64_t{1}) * one, o.x1 * one, lo, hi);
-      KeepWithin(wy, window_step_y, x0, (o.y0 - int64_t{1}) * one, o.y1 * one, lo, hi);
+      KeepWithin(wx, by_window_step_x, anchor, (o.x0 - int64_t{1}) * one, o.x1 * one, lo, hi);
+      KeepWithin(wy, by_window_step_y, anchor, (o.y0 - int64_t{1}) * one, o.y1 * one, lo, hi);
+    }
+    bool masked = window != nullptr;
+    if (whole_pixel_window) {  // the opening's own run on this row: in it, open is 0 or 256
+      const int64_t y = cy + window_dy;
+      if (y < 0 || y >= window->bitmap->height()) continue;
+      const PreparedBitmap::OpeningRow& open = window->bitmap->opening_row(static_cast<int>(y));
+      lo = static_cast<int>(std::max<int64_t>(lo, open.x0 - window_dx));
+      hi = static_cast<int>(std::min<int64_t>(hi, open.x1 - window_dx));
+      masked = !open.solid;
     }
     if (lo >= hi) continue;
-    const int64_t skip = lo - x0;
+    const int64_t skip = lo - anchor;
     Rgba* out = &canvas.at(0, cy);
-    if (window) {
+    if (masked) {
       SampleRun<true>(out, lo, hi, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, window->bitmap,
                       wx + skip * window_step_x, wy + skip * window_step_y, window_step_x, window_step_y);
     } else {
@@ -306,16 +383,21 @@ void ClearAndDraw(Canvas& canvas, const PreparedBitmap& bitmap, const Placement&
   Span r = ShiftedRect(bitmap, dx, dy, Span{0, 0, canvas.width, canvas.height});
   if (r.x0 >= r.x1 || r.y0 >= r.y1) r = Span{0, 0, 0, 0};
   const auto clear = [](Rgba* from, Rgba* to) { std::fill(from, to, Rgba{0, 0, 0, 0}); };
-  Rgba* pixels = canvas.pixels.data();
-  clear(pixels, pixels + static_cast<size_t>(r.y0) * canvas.width);
-  for (int cy = r.y0; cy < r.y1; ++cy) {
-    Rgba* out = &canvas.at(0, cy);
-    clear(out, out + r.x0);
-    std::copy(bitmap.colour_row(static_cast<int>(cy + dy)) + dx + r.x0,
-              bitmap.colour_row(static_cast<int>(cy + dy)) + dx + r.x1, out + r.x0);
-    clear(out + r.x1, out + canvas.width);
+  Rgba* cleared_to = canvas.pixels.data();  // each clear runs on to the next copied row
+  if (r.x1 - r.x0 == canvas.width && bitmap.width() == canvas.width) {
+    // The face's rows are whole canvas rows: one block.
+    Rgba* out = canvas.pixels.data() + size_t(r.y0) * canvas.width;
+    clear(cleared_to, out);
+    cleared_to = std::copy_n(bitmap.colour_row(static_cast<int>(r.y0 + dy)), size_t(r.y1 - r.y0) * canvas.width, out);
+  } else {
+    for (int cy = r.y0; cy < r.y1; ++cy) {
+      Rgba* out = &canvas.at(0, cy);
+      const Rgba* in = bitmap.colour_row(static_cast<int>(cy + dy)) + dx;
+      clear(cleared_to, out + r.x0);
+      cleared_to = std::copy(in + r.x0, in + r.x1, out + r.x0);
+    }
   }
-  clear(pixels + static_cast<size_t>(r.y1) * canvas.width, pixels + canvas.pixels.size());
+  clear(cleared_to, canvas.pixels.data() + canvas.pixels.size());
 }
 
 }  // namespace gauge::render

@@ -40,9 +40,10 @@ struct SourceRect {
 
 // What drawing needs of a bitmap, derived once and kept across frames: its
 // palette as premultiplied colours (index 0 see-through), its pixels in those
-// colours, its indices framed by a see-through border one pixel wide (so a
-// bilinear footprint at an edge reads no bounds-tested memory) and, once it
-// has served as a window, its opening as a framed 0/1 mask with its bounds.
+// colours, each bilinear footprint's four indices in one word (so a sample
+// reads one word and no bounds-tested memory), the bounds of what it shows
+// and, once it has served as a window, its opening as a framed 0/1 mask with
+// its bounds.
 class PreparedBitmap {
  public:
   explicit PreparedBitmap(const IndexedBitmap& bitmap);
@@ -53,32 +54,46 @@ class PreparedBitmap {
   int width() const { return source_.width; }
   int height() const { return source_.height; }
   const Rgba& colour(uint8_t index) const { return colours_[index]; }
-  // A colour's channels in pairs, one per 32-bit half, so that one multiply
-  // weighs two channels: red | blue << 32 and green | alpha << 32.
-  uint64_t red_blue(uint8_t index) const { return red_blue_[index]; }
-  uint64_t green_alpha(uint8_t index) const { return green_alpha_[index]; }
+  // A colour's channels in 16-bit lanes, red | green << 16 | blue << 32 |
+  // alpha << 48, so that one multiply by a weight of at most 256 weighs all four.
+  uint64_t lanes(uint8_t index) const { return lanes_[index]; }
   // Row y (0 to height - 1) in premultiplied colours.
   const Rgba* colour_row(int y) const { return &rgba_[static_cast<size_t>(y) * source_.width]; }
-  // The framed indices, one row of width + 2 per row; pixel (x, y) of the
-  // bitmap is framed(x + 1, y + 1).
-  const uint8_t* framed() const { return framed_.data(); }
-  int framed_stride() const { return source_.width + 2; }
+  // The footprint whose top-left texel is pixel (x, y), for x from -1 to
+  // width - 1 and y from -1 to height - 1, is footprints()[(y + 1) *
+  // footprint_stride() + x + 1]: its indices top-left, top-right,
+  // bottom-left and bottom-right from the low byte up, 0 outside the bitmap.
+  const uint32_t* footprints() const { return footprints_.data(); }
+  int footprint_stride() const { return source_.width + 1; }
+  // The smallest rectangle holding every pixel that is not see-through (empty: all zero).
+  const SourceRect& content() const { return content_; }
 
   // Makes the window data: after this, opening_mask() and opening() are valid.
   void PrepareAsWindow();
-  // 1 where the pixel differs from the surround (SurroundIndex), framed as framed().
+  // 1 where the pixel differs from the surround (SurroundIndex), framed by a
+  // border of 0 one pixel wide: pixel (x, y) at (y + 1) * opening_stride() + x + 1.
   const uint8_t* opening_mask() const { return opening_mask_.data(); }
+  int opening_stride() const { return source_.width + 2; }
   // The smallest rectangle holding the whole opening (empty: all zero).
   const SourceRect& opening() const { return opening_; }
+  // Row y's opening: from its first open pixel to past its last (equal: none),
+  // and whether every pixel between is open.
+  struct OpeningRow {
+    int x0 = 0, x1 = 0;
+    bool solid = true;
+  };
+  const OpeningRow& opening_row(int y) const { return opening_rows_[y]; }
 
  private:
   IndexedBitmap source_;
   std::array<Rgba, 256> colours_;
-  std::array<uint64_t, 256> red_blue_, green_alpha_;
+  std::array<uint64_t, 256> lanes_;
   std::vector<Rgba> rgba_;
-  std::vector<uint8_t> framed_;
+  std::vector<uint32_t> footprints_;
+  SourceRect content_{0, 0, 0, 0};
   std::vector<uint8_t> opening_mask_;
   SourceRect opening_{0, 0, 0, 0};
+  std::vector<OpeningRow> opening_rows_;
 };
 
 // A bitmap that limits another to the parts where it shows its opening: every
