@@ -88,6 +88,17 @@ void OurRenderer(benchmark::State& state, const std::string& module, bool with_t
       state.SkipWithError(error.c_str());
 }
 
+// The floor for a frame: copying a picture of the canvas's size into it.
+void FrameCopy(benchmark::State& state, const std::string& module) {
+  const GaugeScene g = SceneOf(module, kGauges.at(module));
+  const render::Canvas source(g.bitmaps_only.width, g.bitmaps_only.height);
+  render::Canvas canvas(source.width, source.height);
+  for (auto _ : state) {
+    std::memcpy(canvas.pixels.data(), source.pixels.data(), source.pixels.size() * sizeof(render::Rgba));
+    benchmark::ClobberMemory();
+  }
+}
+
 // The same bitmaps as Cairo image surfaces: premultiplied ARGB, index 0
 // transparent.
 cairo_surface_t* SurfaceOf(const gauge::IndexedBitmap& bitmap) {
@@ -235,6 +246,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("Render/" + module + "/cairo").c_str(), CairoCompositing, module)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("Render/" + module + "/ours_with_text").c_str(), OurRenderer, module, true)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Render/" + module + "/floor_memcpy").c_str(), FrameCopy, module)
         ->Unit(benchmark::kMicrosecond);
   }
   int count = static_cast<int>(args.size());

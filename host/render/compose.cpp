@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace gauge::render {
 namespace {
@@ -71,11 +72,10 @@ inline std::array<uint32_t, 4> Weights(int64_t qx, int64_t qy) {
   return {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
 }
 
-// The entry for the footprint around fixed-point (qx, qy) in a table with a
-// border of one entry before the bitmap's first row and column.
-template <typename T>
-inline const T* FramedAt(const T* table, int64_t stride, int64_t qx, int64_t qy) {
-  return table + ((qy >> 16) + 1) * stride + (qx >> 16) + 1;
+// The top-left texel of the footprint around fixed-point (qx, qy) in a
+// framed picture (see PreparedBitmap::opening_mask).
+inline const uint8_t* FramedAt(const uint8_t* framed, int64_t stride, int64_t qx, int64_t qy) {
+  return framed + ((qy >> 16) + 1) * stride + (qx >> 16) + 1;
 }
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
@@ -112,7 +112,7 @@ class Divisor {
 // Narrows the canvas run [lo, hi) to the pixels cx whose fixed-point source
 // coordinate q0 + step * (cx - base) lies in [min, max): exact, so a footprint
 // left out is one that lies wholly outside.
-void KeepWithin(int64_t q0, const Divisor& step, int base, int64_t min, int64_t max, int& lo, int& hi) {
+inline void KeepWithin(int64_t q0, const Divisor& step, int base, int64_t min, int64_t max, int& lo, int& hi) {
   int64_t first, last;  // in steps from base
   if (step.value() == 0) {
     if (q0 < min || q0 >= max) hi = lo;
@@ -132,7 +132,7 @@ void KeepWithin(int64_t q0, const Divisor& step, int base, int64_t min, int64_t 
 // pixel to spare either side. (The quotients are those of the exact
 // division rounded to a double, which has the same floor and ceiling for
 // these magnitudes.)
-void ClipRun(int64_t q0, const Divisor& step, int64_t first, int64_t last, int& lo, int& hi) {
+inline void ClipRun(int64_t q0, const Divisor& step, int64_t first, int64_t last, int& lo, int& hi) {
   if (step.value() == 0) {
     if (q0 < first || q0 > last) hi = lo;
     return;
@@ -183,8 +183,8 @@ template <bool kWindowed>
 void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t qx, int64_t qy, int64_t step_x,
                int64_t step_y, const PreparedBitmap* window, int64_t wx, int64_t wy, int64_t window_step_x,
                int64_t window_step_y) {
-  const uint32_t* footprints = bitmap.footprints();
   const int64_t stride = bitmap.footprint_stride();
+  const uint32_t* footprints = bitmap.footprints() + stride + 1;  // the footprint whose top-left is (0, 0)
   const uint8_t* mask = kWindowed ? window->opening_mask() : nullptr;
   const int64_t mask_stride = kWindowed ? window->opening_stride() : 0;
   for (int cx = x0; cx < x1; ++cx, qx += step_x, qy += step_y, wx += window_step_x, wy += window_step_y) {
@@ -196,27 +196,26 @@ void SampleRun(Rgba* out, int x0, int x1, const PreparedBitmap& bitmap, int64_t 
               128) >> 8;
       if (open == 0) continue;
     }
-    const uint32_t quad = *FramedAt(footprints, stride, qx, qy);
+    const uint32_t quad = footprints[(qy >> 16) * stride + (qx >> 16)];
     if (quad == 0) continue;  // all see-through
-    uint32_t r, g, b, a;
     const auto index = [quad](int k) { return static_cast<uint8_t>(quad >> (8 * k)); };
-    if (quad == index(0) * 0x01010101u) {
-      const Rgba c = bitmap.colour(index(0));  // flat: no blending within the footprint
-      r = c.r, g = c.g, b = c.b, a = c.a;
-    } else {
-      // The weights of Weights, applied a direction at a time: across, each
-      // lane stays below 65536; down, the lanes go two to a product, 32 bits each.
-      const uint32_t fx = static_cast<uint32_t>(qx >> 8) & 255, fy = static_cast<uint32_t>(qy >> 8) & 255;
-      const uint64_t top = bitmap.lanes(index(0)) * (256 - fx) + bitmap.lanes(index(1)) * fx;
-      const uint64_t bottom = bitmap.lanes(index(2)) * (256 - fx) + bitmap.lanes(index(3)) * fx;
-      constexpr uint64_t kEvenLanes = 0x0000FFFF0000FFFF;
-      const uint64_t red_blue = (top & kEvenLanes) * (256 - fy) + (bottom & kEvenLanes) * fy;
-      const uint64_t green_alpha = (top >> 16 & kEvenLanes) * (256 - fy) + (bottom >> 16 & kEvenLanes) * fy;
-      a = static_cast<uint32_t>(green_alpha >> 32);
-      if (a == 0) continue;
-      r = (static_cast<uint32_t>(red_blue) + 32768) >> 16, b = (static_cast<uint32_t>(red_blue >> 32) + 32768) >> 16;
-      g = (static_cast<uint32_t>(green_alpha) + 32768) >> 16, a = (a + 32768) >> 16;
+    if (open == 256 && quad == index(0) * 0x01010101u) {
+      out[cx] = bitmap.colour(index(0));  // flat and fully shown: opaque, no blending
+      continue;
     }
+    // The weights of Weights, applied a direction at a time: across, each
+    // lane stays below 65536; down, the lanes go two to a product, 32 bits each.
+    const uint32_t fx = static_cast<uint32_t>(qx >> 8) & 255, fy = static_cast<uint32_t>(qy >> 8) & 255;
+    const uint64_t top = bitmap.lanes(index(0)) * (256 - fx) + bitmap.lanes(index(1)) * fx;
+    const uint64_t bottom = bitmap.lanes(index(2)) * (256 - fx) + bitmap.lanes(index(3)) * fx;
+    constexpr uint64_t kEvenLanes = 0x0000FFFF0000FFFF;
+    const uint64_t red_blue = (top & kEvenLanes) * (256 - fy) + (bottom & kEvenLanes) * fy;
+    const uint64_t green_alpha = (top >> 16 & kEvenLanes) * (256 - fy) + (bottom >> 16 & kEvenLanes) * fy;
+    uint32_t a = static_cast<uint32_t>(green_alpha >> 32);
+    if (a == 0) continue;
+    uint32_t r = (static_cast<uint32_t>(red_blue) + 32768) >> 16, b = (static_cast<uint32_t>(red_blue >> 32) + 32768) >> 16;
+    uint32_t g = (static_cast<uint32_t>(green_alpha) + 32768) >> 16;
+    a = (a + 32768) >> 16;
     if (open < 256) {
       r = (r * open + 128) >> 8, g = (g * open + 128) >> 8;
       b = (b * open + 128) >> 8, a = (a * open + 128) >> 8;
@@ -264,21 +263,44 @@ PreparedBitmap::PreparedBitmap(const IndexedBitmap& bitmap) : source_(bitmap) {
   for (size_t i = 0; i < rgba_.size(); ++i) rgba_[i] = colours_[bitmap.pixels[i]];
   const auto index = [&bitmap](int x, int y) { return bitmap.contains(x, y) ? bitmap.at(x, y) : uint8_t{0}; };
   footprints_.resize(static_cast<size_t>(footprint_stride()) * (bitmap.height + 1));
-  SourceRect c{bitmap.width, bitmap.height, 0, 0};
+  std::vector<SourceRect> columns(bitmap.width, SourceRect{0, bitmap.height, 0, 0});  // each column's content
   for (int y = -1; y < bitmap.height; ++y) {
     for (int x = -1; x < bitmap.width; ++x) {
       footprints_[static_cast<size_t>(y + 1) * footprint_stride() + x + 1] =
           index(x, y) | index(x + 1, y) << 8 | index(x, y + 1) << 16 | uint32_t{index(x + 1, y + 1)} << 24;
       if (index(x, y) == 0) continue;
-      c.x0 = std::min(c.x0, x), c.y0 = std::min(c.y0, y);
-      c.x1 = std::max(c.x1, x + 1), c.y1 = std::max(c.y1, y + 1);
+      columns[x] = SourceRect{x, std::min(columns[x].y0, y), x + 1, std::max(columns[x].y1, y + 1)};
     }
   }
-  content_ = c.x0 < c.x1 ? c : SourceRect{0, 0, 0, 0};
+  // The bounds of the columns [from, to) (empty: all zero).
+  const auto bounds = [&columns](int from, int to) {
+    SourceRect r{0, 0, 0, 0};
+    for (int x = from; x < to; ++x) {
+      const SourceRect& c = columns[x];
+      if (c.x0 == c.x1) continue;
+      r = r.x0 == r.x1 ? c : SourceRect{r.x0, std::min(r.y0, c.y0), c.x1, std::max(r.y1, c.y1)};
+    }
+    return r;
+  };
+  // Area as sampled: a footprint reaches one pixel beyond on each axis.
+  const auto area = [](const SourceRect& r) { return r.x0 == r.x1 ? 0 : int64_t{r.x1 - r.x0 + 1} * (r.y1 - r.y0 + 1); };
+  content_ = bounds(0, bitmap.width);
+  content_parts_[0] = content_;
+  content_part_count_ = content_.x0 < content_.x1 ? 1 : 0;
+  int64_t best = area(content_) * 2 / 3;  // a second part costs each row: split only for a third less area
+  for (int split = content_.x0 + 1; split < content_.x1; ++split) {
+    const SourceRect left = bounds(content_.x0, split), right = bounds(split, content_.x1);
+    if (left.x0 == left.x1 || right.x0 == right.x1 || area(left) + area(right) >= best) continue;
+    best = area(left) + area(right);
+    content_parts_ = {left, right};
+    content_part_count_ = 2;
+  }
 }
 
 bool PreparedBitmap::Matches(const IndexedBitmap& bitmap) const {
-  return bitmap.width == source_.width && bitmap.height == source_.height && bitmap.palette == source_.palette &&
+  static_assert(sizeof(bitmap.palette) == 256 * 3);  // no padding: compared as bytes
+  return bitmap.width == source_.width && bitmap.height == source_.height &&
+         std::memcmp(bitmap.palette.data(), source_.palette.data(), sizeof(bitmap.palette)) == 0 &&
          bitmap.pixels == source_.pixels;
 }
 
@@ -342,10 +364,9 @@ void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p
     const int64_t wx = wp ? Fixed(wp->xx * anchor + wp->xy * cy + wp->dx) : 0;
     const int64_t wy = wp ? Fixed(wp->yx * anchor + wp->yy * cy + wp->dy) : 0;
     // Then exactly, over the whole row (the anchor's rough part can start
-    // late, since its second axis is measured from the first axis's start).
+    // late, since its second axis is measured from the first axis's start):
+    // where the window can show, then where each part of the content can.
     int lo = span.x0, hi = span.x1;
-    KeepWithin(qx, by_step_x, anchor, (content.x0 - int64_t{1}) * one, content.x1 * one, lo, hi);
-    KeepWithin(qy, by_step_y, anchor, (content.y0 - int64_t{1}) * one, content.y1 * one, lo, hi);
     if (window) {
       const SourceRect& o = window->bitmap->opening();
       KeepWithin(wx, by_window_step_x, anchor, (o.x0 - int64_t{1}) * one, o.x1 * one, lo, hi);
@@ -361,14 +382,29 @@ void DrawBitmap(Canvas& canvas, const PreparedBitmap& bitmap, const Placement& p
       masked = !open.solid;
     }
     if (lo >= hi) continue;
-    const int64_t skip = lo - anchor;
+    std::array<std::pair<int, int>, 2> runs;
+    size_t run_count = 0;
+    for (const SourceRect& part : bitmap.content_parts()) {
+      int from = lo, to = hi;
+      KeepWithin(qx, by_step_x, anchor, (part.x0 - int64_t{1}) * one, part.x1 * one, from, to);
+      KeepWithin(qy, by_step_y, anchor, (part.y0 - int64_t{1}) * one, part.y1 * one, from, to);
+      if (from < to) runs[run_count++] = {from, to};
+    }
+    if (run_count == 2 && runs[1].first <= runs[0].second && runs[0].first <= runs[1].second) {
+      runs[0] = {std::min(runs[0].first, runs[1].first), std::max(runs[0].second, runs[1].second)};
+      run_count = 1;  // overlapping runs are sampled once
+    }
     Rgba* out = &canvas.at(0, cy);
-    if (masked) {
-      SampleRun<true>(out, lo, hi, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, window->bitmap,
-                      wx + skip * window_step_x, wy + skip * window_step_y, window_step_x, window_step_y);
-    } else {
-      SampleRun<false>(out, lo, hi, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, nullptr, 0, 0, 0,
-                       0);
+    for (size_t i = 0; i < run_count; ++i) {
+      const auto [from, to] = runs[i];
+      const int64_t skip = from - anchor;
+      if (masked) {
+        SampleRun<true>(out, from, to, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, window->bitmap,
+                        wx + skip * window_step_x, wy + skip * window_step_y, window_step_x, window_step_y);
+      } else {
+        SampleRun<false>(out, from, to, bitmap, qx + skip * step_x, qy + skip * step_y, step_x, step_y, nullptr, 0, 0,
+                         0, 0);
+      }
     }
   }
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "bitmap.h"
@@ -67,6 +68,10 @@ class PreparedBitmap {
   int footprint_stride() const { return source_.width + 1; }
   // The smallest rectangle holding every pixel that is not see-through (empty: all zero).
   const SourceRect& content() const { return content_; }
+  // The same pixels in one or two rectangles side by side, split where
+  // that leaves the least see-through area around them (a needle: its hub
+  // and its shaft).
+  std::span<const SourceRect> content_parts() const { return {content_parts_.data(), content_part_count_}; }
 
   // Makes the window data: after this, opening_mask() and opening() are valid.
   void PrepareAsWindow();
@@ -91,6 +96,8 @@ class PreparedBitmap {
   std::vector<Rgba> rgba_;
   std::vector<uint32_t> footprints_;
   SourceRect content_{0, 0, 0, 0};
+  std::array<SourceRect, 2> content_parts_{};
+  size_t content_part_count_ = 0;
   std::vector<uint8_t> opening_mask_;
   SourceRect opening_{0, 0, 0, 0};
   std::vector<OpeningRow> opening_rows_;
