@@ -1,6 +1,7 @@
 #include "pe_image.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -41,20 +42,23 @@ uint32_t PeSection::mapped_size() const { return virtual_size ? virtual_size : r
 
 PeImage PeImage::ReadFile(const std::string& path) {
   // Kind and size first: a device, a pipe or a huge file is refused unread.
+  // Every refusal is "cannot read PATH: " and the system's reason.
+  const auto refuse = [&](const std::string& why) { throw HostError(ErrorKind::kFile, "cannot read " + path + ": " + why); };
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
-  if (error) throw HostError(ErrorKind::kFile, "cannot open " + path);
+  if (error) refuse(error.message());
+  if (std::filesystem::is_directory(status)) refuse("is a directory");
   if (!std::filesystem::is_regular_file(status)) throw HostError(ErrorKind::kFile, path + " is not a regular file");
   const uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) throw HostError(ErrorKind::kFile, "cannot read " + path);
+  if (error) refuse(error.message());
   if (size > kMaxImageSize)
     throw HostError(ErrorKind::kFormat, path + " holds " + std::to_string(size) +
                                             " bytes, more than the module size limit of " + std::to_string(kMaxImageSize));
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw HostError(ErrorKind::kFile, "cannot open " + path);
+  if (!in) refuse(std::strerror(errno));
   std::vector<uint8_t> bytes(size);
   in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size));
-  if (in.gcount() != std::streamsize(size)) throw HostError(ErrorKind::kFile, "cannot read " + path);
+  if (in.gcount() != std::streamsize(size)) refuse("the file ended early");
   return Parse(std::move(bytes));
 }
 

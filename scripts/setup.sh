@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   libunicorn-dev libpng-dev libfreetype-dev libfontconfig-dev libcairo2-dev
   googletest libgtest-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev libwebp-dev
   fonts-urw-base35 fonts-dejavu-core fonts-liberation2
   zip unzip
   libcpp-httplib-dev nlohmann-json3-dev chromium

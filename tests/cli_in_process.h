@@ -41,30 +41,26 @@ inline std::vector<std::string> CommandWords(const std::string& line) {
 
 // Runs the command line (after "gauge-host") in this process, its output
 // discarded; the kind of the HostError it ends with, or nothing when it
-// succeeds, throws anything else or names no subcommand.
+// succeeds or throws anything else.
 inline std::optional<ErrorKind> CommandErrorKind(const std::string& line) {
   const std::vector<std::string> words = CommandWords(line);
-  if (words.empty()) return std::nullopt;
-  for (const cli::Command& command : cli::Commands()) {
-    if (command.name != words[0]) continue;
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-    std::optional<ErrorKind> kind;
-    try {
-      command.run(std::vector<std::string>(words.begin() + 1, words.end()));
-    } catch (const HostError& error) {
-      kind = error.kind();
-    } catch (...) {
-    }
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    return kind;
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, STDOUT_FILENO);
+  close(null);
+  std::optional<ErrorKind> kind;
+  try {
+    std::string command;
+    cli::RunCommandLine(words, command);
+  } catch (const HostError& error) {
+    kind = error.kind();
+  } catch (...) {
   }
-  return std::nullopt;
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  return kind;
 }
 
 }  // namespace gauge::test

@@ -35,7 +35,8 @@ struct BadInput {
 };
 
 const BadInput kBadInputs[] = {
-    {"missing file", [] { return "run " + Quoted(ScratchPath("no-such.gau")); }, "cannot open", ErrorKind::kFile},
+    {"missing file", [] { return "run " + Quoted(ScratchPath("no-such.gau")); }, "no-such.gau: No such file or directory",
+     ErrorKind::kFile},
     {"not a PE file",
      [] {
        const std::string path = ScratchPath("text.gau");
@@ -114,11 +115,13 @@ const BadInput kBadInputs[] = {
      "left the x87 control word at 0x0F7F instead of restoring the host's 0x027F", ErrorKind::kCallingConvention},
     {"a string callback that overruns its buffer", [] { return "run " + Quoted(FixtureModule("FrameFixture")) + " --set 6=9"; },
      "wrote outside its text buffer", ErrorKind::kGuardBytes},
-    {"no file named", [] { return std::string("run"); }, "usage: run FILE.gau", ErrorKind::kUsage},
-    {"unknown subcommand", [] { return std::string("fly"); }, "usage:", std::nullopt},
+    {"no file named", [] { return std::string("run"); }, "usage: gauge-host run FILE.gau", ErrorKind::kUsage},
+    {"unknown subcommand", [] { return std::string("fly"); }, "unknown command 'fly'", ErrorKind::kUsage},
     {"bad --set", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61"; }, "ID=VALUE", ErrorKind::kUsage},
-    {"bad --frames", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --frames many"; }, "not a number", ErrorKind::kUsage},
-    {"bad click coordinate", [] { return "click " + Quoted(DistModule("Ostrel_Airspeed")) + " 1 y"; }, "not a number", ErrorKind::kUsage},
+    {"bad --frames", [] { return "run " + Quoted(DistModule("Ostrel_Airspeed")) + " --frames many"; },
+     "not a whole decimal number: 'many'", ErrorKind::kUsage},
+    {"bad click coordinate", [] { return "click " + Quoted(DistModule("Ostrel_Airspeed")) + " 1 y"; },
+     "not a whole decimal number: 'y'", ErrorKind::kUsage},
 };
 
 class BadInputCase : public ::testing::TestWithParam<BadInput> {};
@@ -138,10 +141,10 @@ INSTANTIATE_TEST_SUITE_P(HostCommand, BadInputCase, ::testing::ValuesIn(kBadInpu
                          [](const ::testing::TestParamInfo<BadInput>& info) { return TestName(info.param.name); });
 
 TEST(HostCommand, RunPrintsResultsBitExactAndEveryCall) {
-  const CommandResult r = RunHost("run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61=100 --frames 2");
+  const CommandResult r = RunHost("run " + Quoted(DistModule("Ostrel_Airspeed")) + " --set 61=100 --cycles 2");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   size_t values = 0;
-  for (size_t at = 0; (at = r.out.find("value element[1] (needle) 270 0x4070e00000000000", at)) != std::string::npos; ++at)
+  for (size_t at = 0; (at = r.out.find("element[1] (needle): needle angle 270 degrees clockwise from 3 o'clock (bits 0x4070e00000000000)", at)) != std::string::npos; ++at)
     ++values;
   EXPECT_EQ(values, 2u) << r.out;
   for (const char* call : {"InstallElements", "InstallMouseAreas", "RegisterMouseAreas", "InitializeElements",
@@ -153,7 +156,7 @@ TEST(HostCommand, RunJsonCarriesPhasesCallsAndBits) {
   const CommandResult r = RunHost("run " + Quoted(FixtureModule("FrameFixture")) + " --set 6=2 --set 7=1 --json");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out.front(), '[');
-  for (const char* part : {"\"phase\":\"frame 1\"", "\"name\":\"ReadVariable\"", "\"text\":\"xx\"",
+  for (const char* part : {"\"phase\":\"cycle 1\"", "\"name\":\"ReadVariable\"", "\"text\":\"xx\"",
                            "\"bits\":\"0x3ff0000000000000\"", "\"phase\":\"kill\""})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
 }
@@ -164,13 +167,13 @@ TEST(HostCommand, InfoPrintsTheRecordTree) {
   for (const char* part : {"gauge \"Ostrel Airspeed Gauge\"", "version 610, default_size 276",
                            "top element: kind 0 (static image), bitmap 200, position (0, 0)",
                            "element[1] (needle): kind 1 (needle), bitmap 300, position (138, 138), origin (54, 9)",
-                           "failures: (6, 1), (3, 1)", "variable ids: 61", "[0] parent", "[2] end of list",
+                           "failures (key, action): (6, 1), (3, 1)", "variable ids: 61", "[0] parent", "[2] end of list",
                            "200: 276 x 276, 8 bits per pixel, language 1033", "300: 179 x 19"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << " in " << r.out;
   const CommandResult json = RunHost("info " + Quoted(FixtureModule("FrameFixture")) + " --json");
   ASSERT_EQ(json.exit_code, 0) << json.err;
   for (const char* part : {"\"name\":\"Frame Fixture\"", "\"kind_name\":\"sprite\"", "\"font_face\":\"Courier New\"",
-                           "\"calibration\":[{\"point\":[15,8],\"value\":0}", "\"type_name\":\"child\""})
+                           "\"calibration\":[{\"point\":{\"x\":15,\"y\":8},\"value\":0.0}", "\"type_name\":\"child\""})
     EXPECT_NE(json.out.find(part), std::string::npos) << part << " in " << json.out;
 }
 
@@ -178,7 +181,7 @@ TEST(HostCommand, ClickPrintsTheEventOrThatNothingWasHit) {
   const CommandResult hit = RunHost("click " + Quoted(FixtureModule("FrameFixture")) + " 3 4");
   ASSERT_EQ(hit.exit_code, 0) << hit.err;
   EXPECT_NE(hit.out.find("hit mouse areas[1]"), std::string::npos) << hit.out;
-  EXPECT_NE(hit.out.find("event 0x00001234, parameter 0x00000000"), std::string::npos) << hit.out;
+  EXPECT_NE(hit.out.find("event 0x1234, parameter 0x0"), std::string::npos) << hit.out;
   const CommandResult miss = RunHost("click " + Quoted(DistModule("Ostrel_Airspeed")) + " 138 138");
   ASSERT_EQ(miss.exit_code, 0) << miss.err;
   EXPECT_EQ(miss.out, "no mouse area at (138, 138): nothing sent\n");

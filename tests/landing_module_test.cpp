@@ -680,7 +680,7 @@ TEST(LandingClickCommand, PrintsTheEventOfTheHalfUnderThePixel) {
       continue;
     }
     char event[64];
-    std::snprintf(event, sizeof event, "  event 0x%08x, parameter 0x00000000\n", c.event);
+    std::snprintf(event, sizeof event, "  event 0x%X, parameter 0x0\n", c.event);
     const std::string head = "hit mouse areas[" + std::to_string(c.area) + "], function 0x";
     EXPECT_EQ(out.rfind(head, 0), 0u) << out;
     EXPECT_NE(out.find(", result 1\n" + std::string(event)), std::string::npos) << out;

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <webp/demux.h>
 
 #include "cli_in_process.h"
 #include "render_fixture_art.h"
@@ -54,10 +59,11 @@ TEST(RenderCommand, BadInputGetsOneLineAndExitCodeTwo) {
 
 bool Outline(Rgba p) { return p == Rgba{0, 255, 255, 255}; }
 
-TEST(RenderCommand, AreasOutlinesEachClickableAreaWithItsCursor) {
+TEST(RenderCommand, AreasOutlinesEachClickableAreaNumberedWithALegend) {
   const Canvas plain = RenderedBy(FixtureModule(), "");
   const Canvas marked = RenderedBy(FixtureModule(), "--areas");
-  ASSERT_EQ(marked.width, kFaceWidth);
+  ASSERT_GE(marked.width, kFaceWidth);
+  ASSERT_GT(marked.height, kFaceHeight);  // the legend below the gauge
   EXPECT_EQ(std::count_if(plain.pixels.begin(), plain.pixels.end(), Outline), 0);
   int on_edges = 0;
   for (int x = kAreaX; x < kAreaX + kAreaWidth; ++x)
@@ -65,13 +71,31 @@ TEST(RenderCommand, AreasOutlinesEachClickableAreaWithItsCursor) {
   for (int y = kAreaY; y < kAreaY + kAreaHeight; ++y)
     on_edges += Outline(marked.at(kAreaX, y)) + Outline(marked.at(kAreaX + kAreaWidth - 1, y));
   EXPECT_EQ(on_edges, 2 * (kAreaWidth + kAreaHeight));
-  // Inside the box the picture is untouched; the cursor label sits just above it.
+  // Inside the box the picture is untouched; its number sits just above it.
   for (int y = kAreaY + 1; y < kAreaY + kAreaHeight - 1; ++y)
     for (int x = kAreaX + 1; x < kAreaX + kAreaWidth - 1; ++x) ASSERT_EQ(marked.at(x, y), plain.at(x, y));
-  int label = 0;
-  for (int y = kAreaY - 16; y < kAreaY; ++y)
-    for (int x = kAreaX; x < kAreaX + kAreaWidth; ++x) label += marked.at(x, y).g > 200 && marked.at(x, y).b > 200;
-  EXPECT_GT(label, 20);
+  const auto lit = [&](int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += marked.at(x, y).g > 200 && marked.at(x, y).b > 200;
+    return n;
+  };
+  EXPECT_GT(lit(kAreaX, kAreaY - 16, kAreaX + 16, kAreaY), 5);
+  EXPECT_GT(lit(0, kFaceHeight, marked.width, marked.height), 100);  // "1: cursor 3, box (130, 100) 80 x 30"
+}
+
+// Two adjacent areas narrower than their labels (the landing altimeter's
+// knob halves): the numbers do not run together.
+TEST(RenderCommand, AreaNumbersOfAdjacentBoxesDoNotOverlap) {
+  const Canvas marked = RenderedBy(ShippedModule("Tavoran_Landing"), "--areas --set 335=2");
+  // Above the two knob halves (110..140 and 145..175, top 280): two separate
+  // groups of lit columns.
+  std::vector<bool> column(marked.width, false);
+  for (int y = 262; y < 280; ++y)
+    for (int x = 100; x < 190; ++x) column[x] = column[x] || (marked.at(x, y).g > 200 && marked.at(x, y).b > 200 && marked.at(x, y).r < 80);
+  int groups = 0;
+  for (int x = 101; x < 190; ++x) groups += column[x] && !column[x - 1];
+  EXPECT_EQ(groups, 2);
 }
 
 TEST(RenderCommand, ScaleEnlargesThePicture) {
@@ -108,6 +132,46 @@ TEST(SweepCommand, SheetHoldsTheRenderOfEachValue) {
       for (int x = left; x < left + kFaceWidth; ++x) caption += sheet.at(x, y).r > 200;
     EXPECT_GT(caption, 10);
   }
+}
+
+// gauge-host animate: an animated WebP through libwebp, one update cycle per
+// frame; it decodes (libwebp's demuxer) to the frames asked for, and a frame
+// holds the very pixels `render` draws for the same state.
+TEST(AnimateCommand, FramesDecodeToTheRenderOfTheSameState) {
+  const std::string path = OutputPath("needle.webp");
+  const HostRun run =
+      RunHost("animate " + FixtureModule() + " --var 1001 --from 0 --to 270 --seconds 1 --fps 4 -o " + path);
+  ASSERT_EQ(run.exit_code, 0) << run.errors;
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  WebPData data{bytes.data(), bytes.size()};
+  WebPAnimDecoderOptions options;
+  ASSERT_TRUE(WebPAnimDecoderOptionsInit(&options));
+  options.color_mode = MODE_RGBA;
+  WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+  ASSERT_NE(decoder, nullptr);
+  WebPAnimInfo info;
+  ASSERT_TRUE(WebPAnimDecoderGetInfo(decoder, &info));
+  EXPECT_EQ(info.frame_count, 4u);
+  EXPECT_EQ(int(info.canvas_width), kFaceWidth);
+  EXPECT_EQ(int(info.canvas_height), kFaceHeight);
+  int frames = 0;
+  while (WebPAnimDecoderHasMoreFrames(decoder)) {
+    uint8_t* rgba = nullptr;
+    int timestamp = 0;
+    ASSERT_TRUE(WebPAnimDecoderGetNext(decoder, &rgba, &timestamp));
+    EXPECT_EQ(timestamp, 250 * (frames + 1));
+    if (frames == 2) {  // 180 degrees: the same state as render at 180
+      const std::vector<uint8_t> drawn = render::StraightRgba(RenderedBy(FixtureModule(), "--set 1001=180"));
+      ASSERT_EQ(drawn.size(), size_t(kFaceWidth) * kFaceHeight * 4);
+      EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), rgba));
+      const std::vector<uint8_t> other = render::StraightRgba(RenderedBy(FixtureModule(), "--set 1001=90"));
+      EXPECT_FALSE(std::equal(other.begin(), other.end(), rgba));
+    }
+    ++frames;
+  }
+  EXPECT_EQ(frames, 4);
+  WebPAnimDecoderDelete(decoder);
 }
 
 }  // namespace

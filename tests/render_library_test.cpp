@@ -168,8 +168,10 @@ TEST(Renderer, GeometryFarOffTheGaugeDrawsNothing) {
     std::string error;
     ASSERT_TRUE(renderer.Render(scene, scale, canvas, error)) << error;
     const AreaOutline areas[] = {{big, big, big, big, 1}, {small, small, big, big, 2}, {small, 0, -5, small, 3}};
-    DrawAreaOutlines(canvas, areas, scale, renderer.text());
-    for (const Rgba& p : canvas.pixels) ASSERT_EQ(p.a, 0);
+    const Canvas marked = WithAreaLegend(canvas, areas, scale, renderer.text());
+    ASSERT_GE(marked.height, canvas.height);
+    for (int y = 0; y < canvas.height; ++y)
+      for (int x = 0; x < canvas.width; ++x) ASSERT_EQ(marked.at(x, y).a, 0);  // the legend lies below
   }
 }
 

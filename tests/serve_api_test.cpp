@@ -546,8 +546,8 @@ TEST(ServeProcess, StartUpMistakesAreOneLineAndExitCode2) {
   };
   const std::string climb = DistModule("Velkor_Climb");
   const Case cases[] = {
-      {"no module", {"--port", "0"}, "no module given"},
-      {"a missing file", {"/nonexistent/Missing.gau", "--port", "0"}, "cannot open"},
+      {"no module", {"--port", "0"}, "FILE.gau is required"},
+      {"a missing file", {"/nonexistent/Missing.gau", "--port", "0"}, "Missing.gau: No such file or directory"},
       {"two modules of one name", {climb, climb, "--port", "0"}, "two modules named Velkor_Climb"},
       {"a port past 65535", {climb, "--port", "70000"}, "--port must lie between 0 and 65535"},
       {"a port that is not a number", {climb, "--port", "http"}, "--port"},

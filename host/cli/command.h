@@ -1,7 +1,9 @@
 // gauge-host's subcommands, each defined in a file of its own and listed
-// once in Commands().
+// once in Commands(). The command line is parsed with CLI11: each command declares its options
+// on its own CLI::App and hands back what to do once they are parsed.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,12 +12,16 @@ namespace gauge::cli {
 
 struct Command {
   std::string name;
-  std::string usage;  // one line: "info FILE.gau [--json]"
-  // Runs with the arguments after the subcommand's name; returns the exit
-  // code. Bad input is thrown as HostError and reported by main.
-  std::function<int(const std::vector<std::string>& args)> run;
+  std::string synopsis;  // "info FILE.gau [--json]"
+  std::string summary;   // what it does, one line
+  std::string example;   // one command line, after "gauge-host "
+  std::string prints;    // what it prints, a sentence or two
+  // Declares the options on `app` and returns the action that runs after
+  // parsing (its exit code). Bad input is thrown as HostError.
+  std::function<std::function<int()>(CLI::App& app)> define;
 };
 
+Command AnimateCommand();
 Command ClickCommand();
 Command InfoCommand();
 Command RenderCommand();
@@ -24,5 +30,10 @@ Command ServeCommand();
 Command SweepCommand();
 
 const std::vector<Command>& Commands();
+
+// Parses a command line (the words after "gauge-host") and runs its command.
+// Help and the version go to stdout (exit code 0). Bad input is thrown as
+// HostError; `command` names the command it was for, when one was named.
+int RunCommandLine(const std::vector<std::string>& words, std::string& command);
 
 }  // namespace gauge::cli

@@ -1,26 +1,72 @@
 // gauge-host info FILE.gau [--json]: the module's records as a tree: gauge
-// name and header, each element (kind, bitmap, position, origin, flags,
-// failures, variable ids, calibration), the mouse areas (read after
-// GaugeInstall hands them over) and the bitmap resources.
+// name, size and header, each element (role, kind, bitmap, position,
+// origin, flags, failure keys, variable ids, calibration), the host
+// variables it reads and who reads each, the mouse areas (read after
+// GaugeInstall hands them over) with the events each child area's function
+// sends, and the bitmap resources. Finding the readers and the events runs
+// the gauge: install, initialise, one update cycle, then each mouse function.
 #include <cstdio>
+#include <memory>
 
-#include "arguments.h"
 #include "command.h"
 #include "format.h"
+#include "options.h"
+#include "variables_read.h"
 
 namespace gauge::cli {
 namespace {
 
-constexpr char kUsage[] = "info FILE.gau [--json]";
 using L = layout::Linkage;
 using H = layout::GaugeHeader;
 
+// What each child area's function sends when called at its box's centre.
+struct AreaEvents {
+  std::vector<ServiceCall> events;
+  std::string failure;  // why calling it failed, if it did
+};
+
 struct Info {
   GaugeSession& session;
+  std::vector<ElementSnapshot> elements;  // as the records stand at load
+  std::vector<MouseAreaInfo> areas;
+  std::vector<AreaEvents> area_events;    // one per area (empty for all but children)
+  std::vector<VariableRead> variables;
   uint32_t word(uint32_t address) const { return session.emulator().ReadWord(address); }
   uint32_t linkage_word(uint32_t offset) const { return word(session.linkage() + offset); }
   uint32_t header_word(uint32_t offset) const { return word(session.gauge_header() + offset); }
 };
+
+// The face's size: the top element's bitmap, when it decodes.
+std::optional<IndexedBitmap> Face(const Info& info) {
+  if (info.elements.empty()) return std::nullopt;
+  return info.session.Bitmap(uint32_t(Common(info.elements[0]).bitmap_id));
+}
+
+AreaEvents EventsOf(GaugeSession& session, const MouseAreaInfo& area) {
+  AreaEvents sent;
+  if (area.area_type != AreaType::kChild || !area.function) return sent;
+  if (!session.module().contains(area.function)) {
+    sent.failure = "its function lies outside the module";
+    return sent;
+  }
+  const size_t first = session.service_calls().size();
+  try {
+    session.CallWord(area.function, {uint32_t(area.x + area.width / 2), uint32_t(area.y + area.height / 2)});
+  } catch (const HostError& error) {
+    sent.failure = error.what();
+  }
+  for (size_t i = first; i < session.service_calls().size(); ++i)
+    if (session.service_calls()[i].service == Service::SendEvent) sent.events.push_back(session.service_calls()[i]);
+  return sent;
+}
+
+std::string EventsText(const AreaEvents& sent) {
+  if (!sent.failure.empty()) return ", calling it failed: " + sent.failure;
+  std::string text;
+  for (const ServiceCall& e : sent.events)
+    text += ", sends event " + Code(e.args[0]) + " (parameter " + Code(e.args[1]) + ")";
+  return text.empty() ? ", sends no event" : text;
+}
 
 std::string PointText(Point p) {
   char text[32];
@@ -35,16 +81,16 @@ void PrintElementText(const ElementSnapshot& element, const std::vector<ElementS
   for (int p = e.parent; p >= 0; p = Common(all[p]).parent) indent += "  ";
   std::printf("%s%s: kind %d (%s), bitmap %d, position %s, origin %s, image_flags %s\n", indent.c_str(),
               e.role.c_str(), int32_t(kind), ElementKindName(kind), e.bitmap_id, PointText(e.position).c_str(),
-              PointText(e.origin).c_str(), Hex(e.image_flags).c_str());
+              PointText(e.origin).c_str(), Code(e.image_flags).c_str());
   indent += "  ";
   std::string failures;
   for (const FailureInfo& f : e.failures)
     failures.append(failures.empty() ? "" : ", ").append(PointText({f.key, f.action}));
-  std::printf("%sfailures: %s\n", indent.c_str(), failures.empty() ? "none" : failures.c_str());
-  if (const std::vector<int32_t> variable_ids = VariableIds(element); !variable_ids.empty()) {
-    std::string ids;
-    for (int32_t id : variable_ids) ids.append(ids.empty() ? "" : ", ").append(std::to_string(id));
-    std::printf("%svariable ids: %s\n", indent.c_str(), ids.c_str());
+  std::printf("%sfailures (key, action): %s\n", indent.c_str(), failures.empty() ? "none" : failures.c_str());
+  if (const std::vector<int32_t> ids = VariableIds(element); !ids.empty()) {
+    std::string list;
+    for (int32_t id : ids) list.append(list.empty() ? "" : ", ").append(std::to_string(id));
+    std::printf("%svariable ids: %s\n", indent.c_str(), list.c_str());
   }
   if (const auto* n = std::get_if<NeedleState>(&element)) {
     std::printf("%sneedle_point %s, step_limit %d, calibration: %s\n", indent.c_str(), PointText(n->needle_point).c_str(),
@@ -53,34 +99,46 @@ void PrintElementText(const ElementSnapshot& element, const std::vector<ElementS
       std::printf("%s  %s = %s\n", indent.c_str(), PointText(c.point).c_str(), DoubleText(c.value).c_str());
   } else if (const auto* t = std::get_if<StringState>(&element)) {
     std::printf("%stext box %d x %d, colour %s, font \"%s\" weight %u charset %u, format %s, char_count %u\n",
-                indent.c_str(), t->text_size.x, t->text_size.y, Hex(t->text_colour).c_str(), t->font_face.c_str(),
-                t->font_weight, t->font_charset, Hex(t->text_format).c_str(), t->char_count);
+                indent.c_str(), t->text_size.x, t->text_size.y, Code(t->text_colour).c_str(), t->font_face.c_str(),
+                t->font_weight, t->font_charset, Code(t->text_format).c_str(), t->char_count);
   } else if (const auto* p = std::get_if<SpriteState>(&element)) {
     std::printf("%sfactor %s, factor_pair %s, %s\n", indent.c_str(), DoubleText(p->factor).c_str(),
                 DoubleText(p->factor_pair[0]).c_str(), DoubleText(p->factor_pair[1]).c_str());
   }
 }
 
-void PrintText(const Info& info, const std::vector<ElementSnapshot>& elements,
-               const std::vector<MouseAreaInfo>& areas, const std::vector<BitmapResource>& bitmaps) {
+std::string Readers(const VariableRead& v) {
+  std::string text;
+  for (const VariableReader& r : v.readers) text += (text.empty() ? "" : ", ") + r.reader;
+  return text;
+}
+
+void PrintText(const Info& info, const std::vector<BitmapResource>& bitmaps) {
   GaugeSession& s = info.session;
-  std::printf("gauge \"%s\"\n", s.gauge_name().c_str());
-  std::printf("  module: preferred base %s, loaded at %s\n", Hex(s.preferred_base()).c_str(), Hex(s.base()).c_str());
+  const std::optional<IndexedBitmap> face = Face(info);
+  std::printf("gauge \"%s\", %s\n", s.gauge_name().c_str(),
+              face ? (std::to_string(face->width) + " x " + std::to_string(face->height) + " pixels").c_str()
+                   : "size unknown (its face bitmap does not decode)");
+  std::printf("  module: preferred base %s, loaded at %s\n", Address(s.preferred_base()).c_str(), Address(s.base()).c_str());
   std::printf("  Linkage: linkage_id %s, on_load %s, on_unload %s, gauges [%s, %s]\n",
-              Hex(info.linkage_word(L::linkage_id)).c_str(), Hex(info.linkage_word(L::on_load)).c_str(),
-              Hex(info.linkage_word(L::on_unload)).c_str(), Hex(info.linkage_word(L::gauges)).c_str(),
-              Hex(info.linkage_word(L::gauges + layout::kWord)).c_str());
-  std::printf("  ImportTable: import_id %s\n", Hex(info.word(s.import_table() + layout::ServiceImport::import_id)).c_str());
+              Code(info.linkage_word(L::linkage_id)).c_str(), Address(info.linkage_word(L::on_load)).c_str(),
+              Address(info.linkage_word(L::on_unload)).c_str(), Address(info.linkage_word(L::gauges)).c_str(),
+              Address(info.linkage_word(L::gauges + layout::kWord)).c_str());
+  std::printf("  ImportTable: import_id %s\n", Code(info.word(s.import_table() + layout::ServiceImport::import_id)).c_str());
   std::printf("  header: version %u, default_size %u, top_element_ref %s\n", info.header_word(H::version),
-              info.header_word(H::default_size), Hex(info.header_word(H::top_element_ref)).c_str());
+              info.header_word(H::default_size), Address(info.header_word(H::top_element_ref)).c_str());
   std::printf("elements\n");
-  for (const ElementSnapshot& e : elements) PrintElementText(e, elements);
+  for (const ElementSnapshot& e : info.elements) PrintElementText(e, info.elements);
+  std::printf("host variables read\n");
+  if (info.variables.empty()) std::printf("  none\n");
+  for (const VariableRead& v : info.variables) std::printf("  %d: by %s\n", v.id, Readers(v).c_str());
   std::printf("mouse areas\n");
-  for (size_t i = 0; i < areas.size(); ++i) {
-    const MouseAreaInfo& a = areas[i];
-    std::printf("  [%zu] %s, box (%d, %d, %d, %d), cursor %d, help_code %s, area_flags %s, function %s\n", i,
-                AreaTypeName(a.area_type), a.x, a.y, a.width, a.height, a.cursor, Hex(a.help_code).c_str(),
-                Hex(a.area_flags).c_str(), Hex(a.function).c_str());
+  for (size_t i = 0; i < info.areas.size(); ++i) {
+    const MouseAreaInfo& a = info.areas[i];
+    std::printf("  [%zu] %s, box (%d, %d, %d, %d), cursor %d, help_code %s, area_flags %s, function %s%s\n", i,
+                AreaTypeName(a.area_type), a.x, a.y, a.width, a.height, a.cursor, Code(a.help_code).c_str(),
+                Code(a.area_flags).c_str(), Address(a.function).c_str(),
+                a.area_type == AreaType::kChild && a.function ? EventsText(info.area_events[i]).c_str() : "");
   }
   std::printf("bitmaps\n");
   for (const BitmapResource& b : bitmaps) {
@@ -93,90 +151,127 @@ void PrintText(const Info& info, const std::vector<ElementSnapshot>& elements,
   }
 }
 
-void PointJson(JsonWriter& j, const char* key, Point p) {
-  j.Key(key).BeginArray().Integer(p.x).Integer(p.y).EndArray();
-}
+Json PointJson(Point p) { return {{"x", p.x}, {"y", p.y}}; }
 
-void ElementJson(JsonWriter& j, const ElementSnapshot& element) {
+Json ElementJson(const ElementSnapshot& element) {
   const ElementCommon& e = Common(element);
   const ElementKind kind = KindOf(element);
-  j.BeginObject().Key("role").String(e.role).Key("kind").Integer(int32_t(kind)).Key("kind_name").String(ElementKindName(kind));
-  j.Key("bitmap_id").Integer(e.bitmap_id);
-  PointJson(j, "position", e.position);
-  PointJson(j, "origin", e.origin);
-  j.Key("image_flags").Integer(e.image_flags).Key("failures").BeginArray();
-  for (const FailureInfo& f : e.failures) j.BeginArray().Integer(f.key).Integer(f.action).EndArray();
-  j.EndArray().Key("variable_ids").BeginArray();
-  for (int32_t id : VariableIds(element)) j.Integer(id);
-  j.EndArray();
+  Json j = {{"role", e.role}, {"kind", int32_t(kind)}, {"kind_name", ElementKindName(kind)}, {"bitmap_id", e.bitmap_id},
+            {"position", PointJson(e.position)}, {"origin", PointJson(e.origin)},
+            {"image_flags", Code(e.image_flags)}, {"failures", Json::array()}, {"variable_ids", VariableIds(element)}};
+  for (const FailureInfo& f : e.failures) j["failures"].push_back({{"key", f.key}, {"action", f.action}});
   if (const auto* n = std::get_if<NeedleState>(&element)) {
-    PointJson(j, "needle_point", n->needle_point);
-    j.Key("step_limit").Integer(n->step_limit).Key("calibration").BeginArray();
-    for (const CalibrationEntry& c : n->calibration) {
-      j.BeginObject();
-      PointJson(j, "point", c.point);
-      j.Key("value").Number(c.value).EndObject();
-    }
-    j.EndArray();
+    j["needle_point"] = PointJson(n->needle_point);
+    j["step_limit"] = n->step_limit;
+    j["calibration"] = Json::array();
+    for (const CalibrationEntry& c : n->calibration)
+      j["calibration"].push_back({{"point", PointJson(c.point)}, {"value", Number(c.value)}});
   } else if (const auto* t = std::get_if<StringState>(&element)) {
-    PointJson(j, "text_size", t->text_size);
-    j.Key("text_colour").Integer(t->text_colour).Key("font_face").String(t->font_face);
-    j.Key("font_weight").Integer(t->font_weight).Key("font_charset").Integer(t->font_charset);
-    j.Key("text_format").Integer(t->text_format).Key("char_count").Integer(t->char_count);
+    j["text_size"] = {{"width", t->text_size.x}, {"height", t->text_size.y}};
+    j["text_colour"] = Code(t->text_colour);
+    j["font_face"] = t->font_face;
+    j["font_weight"] = t->font_weight;
+    j["font_charset"] = t->font_charset;
+    j["text_format"] = Code(t->text_format);
+    j["char_count"] = t->char_count;
   } else if (const auto* p = std::get_if<SpriteState>(&element)) {
-    j.Key("factor").Number(p->factor).Key("factor_pair").BeginArray();
-    j.Number(p->factor_pair[0]).Number(p->factor_pair[1]).EndArray();
+    j["factor"] = Number(p->factor);
+    j["factor_pair"] = {Number(p->factor_pair[0]), Number(p->factor_pair[1])};
   }
-  j.EndObject();
+  return j;
 }
 
-void PrintJson(const Info& info, const std::vector<ElementSnapshot>& elements,
-               const std::vector<MouseAreaInfo>& areas, const std::vector<BitmapResource>& bitmaps) {
+void PrintInfoJson(const Info& info, const std::vector<BitmapResource>& bitmaps) {
   GaugeSession& s = info.session;
-  JsonWriter j;
-  j.BeginObject().Key("name").String(s.gauge_name());
-  j.Key("preferred_base").Integer(s.preferred_base()).Key("base").Integer(s.base());
-  j.Key("linkage").BeginArray();
-  for (uint32_t at = 0; at < L::kSize; at += layout::kWord) j.Integer(info.linkage_word(at));
-  j.EndArray().Key("import_id").Integer(info.word(s.import_table() + layout::ServiceImport::import_id));
-  j.Key("header").BeginObject().Key("version").Integer(info.header_word(H::version));
-  j.Key("default_size").Integer(info.header_word(H::default_size)).EndObject();
-  j.Key("elements").BeginArray();
-  for (const ElementSnapshot& e : elements) ElementJson(j, e);
-  j.EndArray().Key("mouse_areas").BeginArray();
-  for (const MouseAreaInfo& a : areas) {
-    j.BeginObject().Key("area_type").Integer(int32_t(a.area_type)).Key("type_name").String(AreaTypeName(a.area_type));
-    j.Key("box").BeginArray().Integer(a.x).Integer(a.y).Integer(a.width).Integer(a.height).EndArray();
-    j.Key("cursor").Integer(a.cursor).Key("help_code").Integer(a.help_code);
-    j.Key("area_flags").Integer(a.area_flags).Key("event_code").Integer(a.event_code);
-    j.Key("function").Integer(a.function).Key("extra").Integer(a.extra).EndObject();
+  const std::optional<IndexedBitmap> face = Face(info);
+  Json j = {{"name", s.gauge_name()},
+            {"size", face ? Json{{"width", face->width}, {"height", face->height}} : Json(nullptr)},
+            {"preferred_base", Address(s.preferred_base())},
+            {"base", Address(s.base())},
+            {"linkage",
+             {{"linkage_id", Code(info.linkage_word(L::linkage_id))},
+              {"on_load", Address(info.linkage_word(L::on_load))},
+              {"on_unload", Address(info.linkage_word(L::on_unload))},
+              {"gauges", {Address(info.linkage_word(L::gauges)), Address(info.linkage_word(L::gauges + layout::kWord))}}}},
+            {"import_id", Code(info.word(s.import_table() + layout::ServiceImport::import_id))},
+            {"header", {{"version", info.header_word(H::version)}, {"default_size", info.header_word(H::default_size)}}},
+            {"elements", Json::array()},
+            {"variables", Json::array()},
+            {"mouse_areas", Json::array()},
+            {"bitmaps", Json::array()}};
+  for (const ElementSnapshot& e : info.elements) j["elements"].push_back(ElementJson(e));
+  for (const VariableRead& v : info.variables) {
+    Json readers = Json::array();
+    for (const VariableReader& r : v.readers) readers.push_back({{"reader", r.reader}, {"record", Address(r.record)}});
+    j["variables"].push_back({{"id", v.id}, {"readers", readers}});
   }
-  j.EndArray().Key("bitmaps").BeginArray();
+  for (size_t i = 0; i < info.areas.size(); ++i) {
+    const MouseAreaInfo& a = info.areas[i];
+    Json area = {{"area_type", int32_t(a.area_type)},
+                 {"type_name", AreaTypeName(a.area_type)},
+                 {"box", {{"x", a.x}, {"y", a.y}, {"width", a.width}, {"height", a.height}}},
+                 {"cursor", a.cursor},
+                 {"help_code", Code(a.help_code)},
+                 {"area_flags", Code(a.area_flags)},
+                 {"event_code", Code(a.event_code)},
+                 {"function", Address(a.function)},
+                 {"extra", Code(a.extra)}};
+    if (a.area_type == AreaType::kChild && a.function) {
+      area["events"] = Json::array();
+      for (const ServiceCall& e : info.area_events[i].events)
+        area["events"].push_back({{"event", Code(e.args[0])}, {"parameter", Code(e.args[1])}});
+      if (!info.area_events[i].failure.empty()) area["failure"] = info.area_events[i].failure;
+    }
+    j["mouse_areas"].push_back(area);
+  }
   for (const BitmapResource& b : bitmaps) {
-    j.BeginObject().Key("id").Integer(b.id).Key("language").Integer(b.language).Key("size").Integer(b.size);
-    j.Key("bits_per_pixel").Integer(b.bits_per_pixel);
-    if (b.bitmap) j.Key("width").Integer(b.bitmap->width).Key("height").Integer(b.bitmap->height);
-    else j.Key("error").String(b.decode_error);
-    j.EndObject();
+    Json r = {{"id", b.id}, {"language", b.language}, {"size", b.size}, {"bits_per_pixel", b.bits_per_pixel}};
+    if (b.bitmap) {
+      r["width"] = b.bitmap->width;
+      r["height"] = b.bitmap->height;
+    } else {
+      r["error"] = b.decode_error;
+    }
+    j["bitmaps"].push_back(r);
   }
-  j.EndArray().EndObject();
-  std::printf("%s\n", j.str().c_str());
+  PrintJson(j);
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-  const Arguments a = ParseArguments(args, {"--json"}, {}, 1, kUsage);
-  auto session = GaugeSession::Load(a.positional[0]);
-  const std::vector<ElementSnapshot> elements = session->ElementStates();
+struct InfoOptions {
+  std::string file;
+  bool json = false;
+};
+
+int RunInfo(const InfoOptions& o) {
+  auto session = GaugeSession::Load(o.file);
+  Info info{*session, session->ElementStates(), {}, {}, {}};
   session->Install(0);  // hands over the mouse-area list
-  const Info info{*session};
-  if (a.has("--json"))
-    PrintJson(info, elements, session->MouseAreas(), session->BitmapResources());
+  session->Initialize();
+  session->RunUpdateCycle();  // the services a value callback calls
+  info.variables = VariablesRead(*session);
+  info.areas = session->MouseAreas();
+  for (const MouseAreaInfo& area : info.areas) info.area_events.push_back(EventsOf(*session, area));
+  if (o.json)
+    PrintInfoJson(info, session->BitmapResources());
   else
-    PrintText(info, elements, session->MouseAreas(), session->BitmapResources());
+    PrintText(info, session->BitmapResources());
   return 0;
+}
+
+std::function<int()> DefineInfo(CLI::App& app) {
+  auto o = std::make_shared<InfoOptions>();
+  AddFileArgument(app, o->file);
+  AddJsonFlag(app, o->json);
+  return [o] { return RunInfo(*o); };
 }
 
 }  // namespace
 
-Command InfoCommand() { return {"info", kUsage, RunInfo}; }
+Command InfoCommand() {
+  return {"info", "info FILE.gau [--json]",
+          "describe the module: its gauge, elements, mouse areas and bitmaps",
+          "info dist/Ostrel_Airspeed.gau",
+          "the records as a tree (or one JSON object)", DefineInfo};
+}
+
 }  // namespace gauge::cli

@@ -1,127 +1,93 @@
-// gauge-host render FILE.gau [--set ID=VALUE ...] -o OUT.png [--scale S] [--areas]
-//   update cycles (see Picture), then the gauge as the host draws it; --areas outlines
-//   each clickable area with its cursor code.
+// gauge-host render FILE.gau [--set ID=VALUE]... -o OUT.png [--scale S] [--areas]
+//   the gauge as the host draws it after two update cycles (see DrawFrame).
 // gauge-host sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...)
-//                  [--set ID=VALUE ...] -o SHEET.png [--scale S]
-//   a contact sheet: one frame per value of variable ID, the value under each.
+//                  [--set ID=VALUE]... -o SHEET.png [--scale S] [--areas]
+//   a contact sheet: one frame per value of variable ID, labelled with the
+//   variable and the value the module used.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 
-#include "arguments.h"
-#include "command.h"
-#include "session_scene.h"
+#include "annotate.h"
+#include "drawing.h"
+#include "format.h"
+#include "variables_read.h"
 
 namespace gauge::cli {
 namespace {
 
-constexpr char kRenderUsage[] = "render FILE.gau [--set ID=VALUE ...] -o OUT.png [--scale S] [--areas]";
-constexpr char kSweepUsage[] =
-    "sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...) [--set ID=VALUE ...] -o SHEET.png "
-    "[--scale S]";
-constexpr double kMaxScale = 16;
 constexpr int64_t kMaxFrames = 400;
 
 [[noreturn]] void Usage(const std::string& why) { throw HostError(ErrorKind::kUsage, why); }
 
-std::string Single(const Arguments& a, const std::string& option, const std::string& usage) {
-  const std::vector<std::string> given = a.values(option);
-  if (given.empty()) Usage("no " + option + " given; usage: " + usage);
-  if (given.size() > 1) Usage(option + " given more than once");
-  return given[0];
-}
-
-double ScaleOf(const Arguments& a) {
-  if (a.values("--scale").empty()) return 1;
-  const double scale = ParseDouble(Single(a, "--scale", ""), "--scale");
-  if (!(scale > 0 && scale <= kMaxScale)) Usage("--scale must lie above 0 and at most 16");
-  return scale;
-}
-
-// The gauge loaded, installed and initialised with the variables set.
-std::unique_ptr<GaugeSession> Start(const Arguments& a) {
-  const auto settings = ParseVariableSettings(a.values("--set"));
-  auto session = GaugeSession::Load(a.positional[0]);
-  for (const auto& [id, value] : settings) session->SetVariable(id, value);
-  session->Install(0);
-  session->Initialize();
-  return session;
-}
-
-// The picture of the gauge at the variables now set. Two update cycles: an
-// element may use a figure that a later element of the chain computes (the
-// landing altimeter's drum reads the metres its needle stores), so after
-// one cycle it would still show the previous values.
-// `check`, when given, sees the picture's size in pixels before it is drawn.
-render::Canvas Picture(GaugeSession& session, render::Renderer& renderer, double scale,
-                       const std::function<void(double width, double height)>& check = {}) {
-  session.RunUpdateCycle();
-  const GaugePicture picture = PictureOf(session, session.RunUpdateCycle());
-  if (check) check(picture.scene.width * scale, picture.scene.height * scale);
-  render::Canvas canvas;
-  std::string error;
-  if (!renderer.Render(picture.scene, scale, canvas, error)) throw HostError(ErrorKind::kRender, error);
-  return canvas;
-}
-
-void Write(const std::string& path, const render::Canvas& canvas) {
-  std::string error;
-  if (!render::WritePng(path, canvas, error)) throw HostError(ErrorKind::kFile, error);
-}
-
-int Render(const std::vector<std::string>& args) {
-  const Arguments a = ParseArguments(args, {"--areas"}, {"--set", "-o", "--scale"}, 1, kRenderUsage);
-  const std::string output = Single(a, "-o", kRenderUsage);
-  const double scale = ScaleOf(a);
-  auto session = Start(a);
+int Render(const PictureOptions& o) {
+  const OutputFile output = CheckedOutput(o.output, false);
+  const double scale = Scale(o.scale);
+  const auto settings = VariableSettings(o.settings);
+  auto session = StartGauge(o.file, settings);
   render::Renderer renderer;
-  render::Canvas canvas = Picture(*session, renderer, scale);
-  if (a.has("--areas")) render::DrawAreaOutlines(canvas, ClickableAreas(*session), scale, renderer.text());
-  Write(output, canvas);
+  const render::Canvas canvas = DrawFrame(*session, renderer, scale, o.areas);
+  RequireRead(*session, settings);
+  WritePicture(output, canvas);
   return 0;
 }
 
+std::function<int()> DefineRender(CLI::App& app) {
+  auto o = std::make_shared<PictureOptions>();
+  AddPictureOptions(app, *o, "*.png");
+  return [o] { return Render(*o); };
+}
+
+struct SweepOptions {
+  PictureOptions picture;
+  std::string var, from, to, steps, values;
+};
+
 // The swept values: --values as listed, or --steps values from --from to --to.
-std::vector<double> SweptValues(const Arguments& a) {
+std::vector<double> SweptValues(const SweepOptions& o) {
   std::vector<double> values;
-  const bool listed = !a.values("--values").empty();
-  const bool range = !a.values("--from").empty() || !a.values("--to").empty() || !a.values("--steps").empty();
-  if (listed == range) Usage("give either --from, --to and --steps, or --values; usage: " + std::string(kSweepUsage));
+  const bool listed = !o.values.empty();
+  const bool range = !o.from.empty() || !o.to.empty() || !o.steps.empty();
+  if (listed == range) Usage("give either --from, --to and --steps, or --values");
   if (listed) {
-    const std::string list = Single(a, "--values", kSweepUsage);
     for (size_t start = 0;;) {
-      const size_t comma = list.find(',', start);
-      values.push_back(ParseDouble(list.substr(start, comma - start), "a value in --values"));
+      const size_t comma = o.values.find(',', start);
+      values.push_back(Number(o.values.substr(start, comma - start), "a value in --values"));
       if (comma == std::string::npos) break;
       start = comma + 1;
     }
     if (static_cast<int64_t>(values.size()) > kMaxFrames) Usage("--values holds more than 400 values");
     return values;
   }
-  const double from = ParseDouble(Single(a, "--from", kSweepUsage), "--from");
-  const double to = ParseDouble(Single(a, "--to", kSweepUsage), "--to");
-  const int64_t steps = ParseInteger(Single(a, "--steps", kSweepUsage), "--steps");
-  if (steps < 1 || steps > kMaxFrames) Usage("--steps must lie between 1 and 400");
-  for (int64_t k = 0; k < steps; ++k) values.push_back(steps == 1 ? from : from + (to - from) * k / (steps - 1));
+  for (const auto& [given, name] : {std::pair{&o.from, "--from"}, {&o.to, "--to"}, {&o.steps, "--steps"}})
+    if (given->empty()) Usage("--from, --to and --steps go together: no " + std::string(name) + " given");
+  const double from = Number(o.from, "--from");
+  const double to = Number(o.to, "--to");
+  const int64_t steps = WholeNumber(o.steps, "--steps", 2, kMaxFrames);
+  for (int64_t k = 0; k < steps; ++k) values.push_back(from + (to - from) * double(k) / double(steps - 1));
   return values;
 }
 
-std::string Caption(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
+// "65 = 5850 (asked 9000)": the value the module holds after the cycle in
+// the record of the first element that reads the variable (a clamped value
+// it wrote back shows), else the host's value.
+std::string Caption(const GaugeSession& session, int32_t var, double asked) {
+  double used = asked;
+  for (const VariableRead& v : VariablesRead(session))
+    if (v.id == var && !v.readers.empty()) used = RecordValue(session, v.readers[0].record);
+  std::string caption = std::to_string(var) + " = " + ShortText(used);
+  if (ShortText(used) != ShortText(asked)) caption += " (asked " + ShortText(asked) + ")";
+  return caption;
 }
 
-int Sweep(const std::vector<std::string>& args) {
-  const Arguments a = ParseArguments(args, {}, {"--set", "-o", "--scale", "--var", "--from", "--to", "--steps", "--values"},
-                                     1, kSweepUsage);
-  const std::string output = Single(a, "-o", kSweepUsage);
-  const double scale = ScaleOf(a);
-  const int64_t var = ParseInteger(Single(a, "--var", kSweepUsage), "--var");
-  if (var < INT32_MIN || var > INT32_MAX) Usage("--var out of range");
-  const std::vector<double> values = SweptValues(a);
-  auto session = Start(a);
+int Sweep(const SweepOptions& o) {
+  const OutputFile output = CheckedOutput(o.picture.output, false);
+  const double scale = Scale(o.picture.scale);
+  const int32_t var = VariableId(o.var, "--var");
+  const std::vector<double> values = SweptValues(o);
+  const auto settings = VariableSettings(o.picture.settings);
+  auto session = StartGauge(o.picture.file, settings);
   render::Renderer renderer;
   std::vector<render::Canvas> frames;
   std::vector<std::string> captions;
@@ -136,16 +102,45 @@ int Sweep(const std::vector<std::string>& args) {
             " x " + std::to_string(std::lround(cell_h)) + " pixels is too large; use fewer frames or a smaller --scale");
   };
   for (const double value : values) {
-    session->SetVariable(static_cast<int32_t>(var), value);
-    frames.push_back(Picture(*session, renderer, scale, fits));
-    captions.push_back(Caption(value));
+    session->SetVariable(var, value);
+    frames.push_back(DrawFrame(*session, renderer, scale, o.picture.areas, fits));
+    if (frames.size() == 1) RequireRead(*session, settings, var);
+    captions.push_back(Caption(*session, var, value));
   }
-  Write(output, render::ContactSheet(frames, captions, renderer.text()));
+  const int caption_size = static_cast<int>(std::clamp<long>(std::lround(16 * scale), 10, 64));
+  WritePicture(output, render::ContactSheet(frames, captions, renderer.text(), caption_size));
   return 0;
+}
+
+std::function<int()> DefineSweep(CLI::App& app) {
+  auto o = std::make_shared<SweepOptions>();
+  AddPictureOptions(app, o->picture, "*.png");
+  app.add_option("--var", o->var, "the host variable to sweep (decimal id)")->type_name("ID")->required();
+  app.add_option("--from", o->from, "first value")->type_name("A");
+  app.add_option("--to", o->to, "last value")->type_name("B");
+  app.add_option("--steps", o->steps, "how many values from A to B, evenly spaced (2 to 400)")->type_name("N");
+  app.add_option("--values", o->values, "the values, listed (instead of --from, --to and --steps)")
+      ->type_name("V,V,...");
+  return [o] { return Sweep(*o); };
 }
 
 }  // namespace
 
-Command RenderCommand() { return {"render", kRenderUsage, Render}; }
-Command SweepCommand() { return {"sweep", kSweepUsage, Sweep}; }
+Command RenderCommand() {
+  return {"render", "render FILE.gau [--set ID=VALUE]... -o OUT.png [--scale S] [--areas]",
+          "draw the gauge as the host shows it at the given variable values",
+          "render dist/Tavoran_Landing.gau --set 335=2 --set 74=1250 --set 75=120 -o alt.png",
+          "nothing; writes a PNG picture", DefineRender};
+}
+
+Command SweepCommand() {
+  return {"sweep",
+          "sweep FILE.gau --var ID (--from A --to B --steps N | --values V,V,...) [--set ID=VALUE]... -o SHEET.png "
+          "[--scale S] [--areas]",
+          "draw the gauge at a series of values of one variable, side by side",
+          "sweep dist/Velkor_Climb.gau --var 65 --from -5850 --to 5850 --steps 9 -o climb.png",
+          "nothing; writes a PNG contact sheet, each frame labelled with the variable and the value the module used",
+          DefineSweep};
+}
+
 }  // namespace gauge::cli

@@ -5,43 +5,31 @@
 #include <signal.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
-#include "arguments.h"
 #include "bench_server.h"
 #include "command.h"
 #include "host_error.h"
+#include "options.h"
 
 namespace gauge::cli {
 namespace {
 
-constexpr char kUsage[] = "serve FILE.gau [FILE.gau ...] [--port N] [--host ADDR]";
 constexpr char kLoopback[] = "127.0.0.1";
 
-std::string Single(const Arguments& a, const std::string& option, const std::string& fallback) {
-  const std::vector<std::string> given = a.values(option);
-  if (given.size() > 1) throw HostError(ErrorKind::kUsage, option + " given more than once");
-  return given.empty() ? fallback : given[0];
-}
+struct ServeOptions {
+  std::vector<std::string> files;
+  std::string port = "8080";
+  std::string host = kLoopback;
+};
 
-int Serve(const std::vector<std::string>& args) {
-  // Any number of files: take the options out first.
-  std::vector<std::string> files, options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i].rfind("--", 0) == 0) {
-      options.push_back(args[i]);
-      if (i + 1 < args.size()) options.push_back(args[++i]);
-    } else {
-      files.push_back(args[i]);
-    }
-  }
-  const Arguments a = ParseArguments(options, {}, {"--port", "--host"}, 0, kUsage);
-  if (files.empty()) throw HostError(ErrorKind::kUsage, "no module given; usage: gauge-host " + std::string(kUsage));
-  const int64_t port = ParseInteger(Single(a, "--port", "8080"), "--port");
-  if (port < 0 || port > 65535) throw HostError(ErrorKind::kUsage, "--port must lie between 0 and 65535");
-  const std::string host = Single(a, "--host", kLoopback);
+int Serve(const ServeOptions& o) {
+  const std::vector<std::string>& files = o.files;
+  const int64_t port = WholeNumber(o.port, "--port", 0, 65535);
+  const std::string& host = o.host;
 
   // The signals go to one waiting thread, which stops the server; every
   // other thread (the server's pool included) inherits the blocked mask.
@@ -76,7 +64,21 @@ int Serve(const std::vector<std::string>& args) {
   return 0;
 }
 
+std::function<int()> DefineServe(CLI::App& app) {
+  auto o = std::make_shared<ServeOptions>();
+  app.add_option("FILE.gau", o->files, "the gauge modules to put on the bench")->type_name("")->required();
+  app.add_option("--port", o->port, "the port to listen on (default 8080; 0 picks a free one)")->type_name("N");
+  app.add_option("--host", o->host, "the address to listen on (default 127.0.0.1, this machine only)")
+      ->type_name("ADDR");
+  return [o] { return Serve(*o); };
+}
+
 }  // namespace
 
-Command ServeCommand() { return {"serve", kUsage, Serve}; }
+Command ServeCommand() {
+  return {"serve", "serve FILE.gau [FILE.gau]... [--port N] [--host ADDR]",
+          "the live bench in the browser: every module on a card, its variables on sliders",
+          "serve dist/Ostrel_Airspeed.gau dist/Tavoran_Landing.gau dist/Velkor_Climb.gau",
+          "\"serving http://HOST:PORT/\", then answers until SIGINT or SIGTERM", DefineServe};
+}
 }  // namespace gauge::cli

@@ -1,5 +1,5 @@
-// Annotations for people looking at a render: mouse-area outlines with
-// their cursor codes, and contact sheets of several frames with a caption
+// Annotations for people looking at a render: numbered mouse-area outlines
+// with a legend of their cursor codes, and contact sheets of several frames with a caption
 // under each.
 #pragma once
 
@@ -18,12 +18,21 @@ struct AreaOutline {
 };
 
 // Outlines each area on a canvas of `scale` pixels per gauge pixel and
-// prints "cursor N" beside it: above the box, or below where the top
-// leaves no room. Empty areas, and areas wholly off the canvas, are left out.
+// numbers it 1, 2, ... beside its box where the number overlaps no other
+// number. Empty areas, and areas wholly off the canvas, are left out.
 void DrawAreaOutlines(Canvas& canvas, std::span<const AreaOutline> areas, double scale, TextRenderer& text);
 
-// Lays frames of equal size out in rows (about as many columns as rows)
-// on a dark ground, with `captions[i]` centred under frame i.
-Canvas ContactSheet(std::span<const Canvas> frames, std::span<const std::string> captions, TextRenderer& text);
+// The picture with each area outlined on it (a canvas of `scale` pixels per
+// gauge pixel) and numbered 1, 2, ... beside its box where the number
+// overlaps no other number, and below it a legend, one line per area:
+// "1: cursor 2, box (110, 280) 30 x 50". Empty areas, and areas wholly off
+// the canvas, get no outline but keep their line. Labels grow with the scale.
+Canvas WithAreaLegend(const Canvas& picture, std::span<const AreaOutline> areas, double scale, TextRenderer& text);
+
+// Lays frames out in rows (about as many columns as rows) in cells that fit
+// the largest, on a dark ground, with `captions[i]` centred under frame i
+// in letters `caption_size` pixels high.
+Canvas ContactSheet(std::span<const Canvas> frames, std::span<const std::string> captions, TextRenderer& text,
+                    int caption_size = 16);
 
 }  // namespace gauge::render

@@ -3,6 +3,8 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace gauge::render {
@@ -30,10 +32,7 @@ void Canvas::FillRect(int x, int y, int w, int h, Rgba colour) {
   }
 }
 
-namespace {
-
-// The canvas in straight (not premultiplied) RGBA, as PNG stores it.
-std::vector<uint8_t> Straight(const Canvas& canvas) {
+std::vector<uint8_t> StraightRgba(const Canvas& canvas) {
   std::vector<uint8_t> straight(canvas.pixels.size() * 4);
   for (size_t i = 0; i < canvas.pixels.size(); ++i) {
     const Rgba p = canvas.pixels[i];
@@ -49,6 +48,8 @@ std::vector<uint8_t> Straight(const Canvas& canvas) {
   }
   return straight;
 }
+
+namespace {
 
 png_image ImageOf(const Canvas& canvas) {
   png_image image{};
@@ -81,10 +82,18 @@ bool FinishRead(png_image& image, Canvas& canvas, const std::string& what, std::
 }  // namespace
 
 bool WritePng(const std::string& path, const Canvas& canvas, std::string& error) {
-  const std::vector<uint8_t> straight = Straight(canvas);
+  const std::vector<uint8_t> straight = StraightRgba(canvas);
   png_image image = ImageOf(canvas);
-  if (!png_image_write_to_file(&image, path.c_str(), 0, straight.data(), 0, nullptr)) {
-    error = "cannot write " + path + ": " + image.message;
+  const bool to_stdout = path == "-";
+  FILE* file = to_stdout ? stdout : std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool written = png_image_write_to_stdio(&image, file, 0, straight.data(), 0, nullptr);
+  const bool flushed = to_stdout ? std::fflush(file) == 0 : std::fclose(file) == 0;
+  if (!written || !flushed) {
+    error = "cannot write " + path + ": " + (written ? std::strerror(errno) : image.message);
     return false;
   }
   return true;
@@ -94,7 +103,7 @@ bool WritePng(const std::string& path, const Canvas& canvas, std::string& error)
 // over rows filtered by their left neighbour (a fifth of the time of the
 // default, for a third more bytes).
 bool EncodePng(const Canvas& canvas, std::vector<uint8_t>& png, std::string& error) {
-  const std::vector<uint8_t> straight = Straight(canvas);
+  const std::vector<uint8_t> straight = StraightRgba(canvas);
   png.clear();
   png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = writer ? png_create_info_struct(writer) : nullptr;

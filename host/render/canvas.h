@@ -48,7 +48,10 @@ inline void Over(Rgba& dst, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   dst.a = static_cast<uint8_t>(a + (dst.a * keep + 127) / 255);
 }
 
-// Writes the canvas as an 8-bit RGBA PNG (straight alpha, as PNG stores it).
+// The canvas as 8-bit RGBA with straight alpha, as image files store it.
+std::vector<uint8_t> StraightRgba(const Canvas& canvas);
+
+// Writes the canvas as an 8-bit RGBA PNG; path "-" is standard output.
 bool WritePng(const std::string& path, const Canvas& canvas, std::string& error);
 
 // The same PNG in memory (what the live bench serves).

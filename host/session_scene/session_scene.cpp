@@ -11,8 +11,11 @@ const IndexedBitmap* Named(const GaugeSession& session, GaugePicture& picture, u
   std::optional<IndexedBitmap> bitmap = session.Bitmap(id);
   if (!bitmap) {
     if (!required) return nullptr;
-    throw HostError(ErrorKind::kMissingResource, element.role + " names bitmap " + std::to_string(static_cast<int32_t>(id)) +
-                                            ", which the module does not carry");
+    const std::string named = element.role + " names bitmap " + std::to_string(static_cast<int32_t>(id));
+    for (const BitmapResource& resource : session.BitmapResources())
+      if (resource.id == id)
+        throw HostError(ErrorKind::kMissingResource, named + ", which does not decode: " + resource.decode_error);
+    throw HostError(ErrorKind::kMissingResource, named + ", which the module does not carry");
   }
   return &picture.bitmaps.emplace(id, std::move(*bitmap)).first->second;
 }

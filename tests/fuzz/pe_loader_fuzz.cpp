@@ -11,6 +11,7 @@
 #include <string>
 
 #include "command.h"
+#include "host_error.h"
 #include "info_path.h"
 
 namespace {
@@ -18,9 +19,9 @@ namespace {
 std::string module_path;
 
 void RunInfoCommand(const std::vector<std::string>& args) {
-  static const gauge::cli::Command info = gauge::cli::InfoCommand();
+  std::string command;
   try {
-    info.run(args);
+    gauge::cli::RunCommandLine(args, command);
   } catch (const gauge::HostError&) {
     // gauge-host prints it as one line and exits with 2
   }
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   gauge::fuzz::RunInfoPath(std::vector<uint8_t>(data, data + size));
   FILE* f = std::fopen(module_path.c_str(), "wb");
   if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
-  RunInfoCommand({module_path});
-  RunInfoCommand({module_path, "--json"});
+  RunInfoCommand({"info", module_path});
+  RunInfoCommand({"info", module_path, "--json"});
   return 0;
 }
