@@ -30,26 +30,26 @@ std::string FormatLikeSprintf(const Emulator& emulator, uint32_t format,
       continue;
     }
     // One conversion: rebuilt with the '*' fields filled in, then formatted here.
-    std::string spec = "%";
+    std::string directive = "%";
     size_t j = i + 1;
-    while (j < f.size() && std::strchr("-+ 0#", f[j])) spec += f[j++];
+    while (j < f.size() && std::strchr("-+ 0#", f[j])) directive += f[j++];
     auto field = [&] {
       if (j < f.size() && f[j] == '*') {
         ++j;
         const int32_t n = int32_t(argument(next++));
         if (n > kMaxField || n < -kMaxField) Refuse("a field of " + std::to_string(n));
-        spec += std::to_string(n);
+        directive += std::to_string(n);
         return;
       }
       const size_t start = j;
       while (j < f.size() && f[j] >= '0' && f[j] <= '9') ++j;
       if (j - start > 4 || (j > start && std::stoi(f.substr(start, j - start)) > kMaxField))
         Refuse("a field of " + f.substr(start, j - start));
-      spec += f.substr(start, j - start);
+      directive += f.substr(start, j - start);
     };
     field();
     if (j < f.size() && f[j] == '.') {
-      spec += f[j++];
+      directive += f[j++];
       field();
     }
     const bool half = j < f.size() && f[j] == 'h';  // a short: the low 16 bits count
@@ -58,30 +58,30 @@ std::string FormatLikeSprintf(const Emulator& emulator, uint32_t format,
     const char conversion = f[j];
     std::string text;
     auto print = [&](auto value) {
-      const int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+      const int n = std::snprintf(nullptr, 0, directive.c_str(), value);
       text.resize(size_t(n) + 1);
-      std::snprintf(text.data(), text.size(), spec.c_str(), value);
+      std::snprintf(text.data(), text.size(), directive.c_str(), value);
       text.resize(size_t(n));
     };
     switch (conversion) {
       case '%': text = "%"; break;
       case 'd': case 'i': {
         const uint32_t word = argument(next++);
-        spec += conversion;
+        directive += conversion;
         print(half ? int32_t(int16_t(word)) : int32_t(word));
         break;
       }
       case 'u': case 'x': case 'X': case 'o': {
         const uint32_t word = argument(next++);
-        spec += conversion;
+        directive += conversion;
         print(half ? uint32_t(uint16_t(word)) : word);
         break;
       }
-      case 'c': spec += 'c'; print(int(uint8_t(argument(next++)))); break;
+      case 'c': directive += 'c'; print(int(uint8_t(argument(next++)))); break;
       case 's': {
         const uint32_t s = argument(next++);
         const std::string value = s ? emulator.ReadString(s, kMaxFormat) : "(null)";
-        spec += 's';
+        directive += 's';
         print(value.c_str());
         break;
       }
